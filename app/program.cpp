@@ -1,0 +1,18 @@
+// The executable's start: the C++ start-up code of the compiler's run-time
+// calls WinMain, which hands over to the run-time's process_entry at once.
+#include "app/app.h"
+#include "runtime/controls/controls.h"
+
+static int32_t application_entry(HINSTANCE, uint32_t, const wchar_t*, int32_t)
+{
+    return slate_main();
+}
+
+// The program has no global variables that need releasing.
+const program_image the_program = {application_entry, OPTION_BUILD_DEFAULT_FONTS,
+                                   build_default_fonts, {nullptr, 0}, {nullptr, 0}};
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    process_entry();
+}

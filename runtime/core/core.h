@@ -1,0 +1,178 @@
+// Run-time core: process start-up and shutdown, per-thread records, spin locks,
+// procedure activations with their error record, temporary-string stack and
+// release list.
+//
+// Every run-time operation that reports a failure records a run-time error
+// number in the error record of the innermost procedure activation of the
+// calling thread.  An application procedure opens an activation by declaring an
+// `activation` object as its first local; the object's constructor links the
+// frame into the thread record and its destructor releases the frame's locals
+// and temporaries and unlinks it.  Code that runs without an activation of its
+// own (start-up, the dialog engine's window procedure before any callback) uses
+// the thread's base frame, which lives inside the thread record.
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+
+// A counted string: null (the empty string), an owned value from the OLE
+// string allocator, or a borrowed reference (lowest bit set).  See strings.h.
+typedef uintptr_t string_handle;
+
+// ---------------------------------------------------------------------------
+// Spin-lock words.  0 is free; taken by exchanging -1 in until the old value
+// was 0, released by storing 0.  Held only for one list walk, one relink or one
+// guarded call, never across a call out of the run-time.
+struct spin_lock {
+    volatile LONG word;
+};
+void take_lock(spin_lock* lock);
+void give_lock(spin_lock* lock);
+
+// Holds a spin lock for the lifetime of the object.
+class lock_hold {
+public:
+    explicit lock_hold(spin_lock* lock) : lock_(lock) { take_lock(lock_); }
+    ~lock_hold() { give_lock(lock_); }
+    lock_hold(const lock_hold&) = delete;
+    lock_hold& operator=(const lock_hold&) = delete;
+
+private:
+    spin_lock* lock_;
+};
+
+// ---------------------------------------------------------------------------
+// Release lists: variables that must be released when their holder ends (the
+// program's globals at exit, a thread's variables when its record is released,
+// a procedure's string locals when it returns).
+enum release_kind : uint32_t {
+    RELEASE_STRING = 1,   // string_handle*: freed with release_string
+    RELEASE_OBJECT = 2,   // IUnknown**: Release called once when not null
+    RELEASE_VARIANT = 3,  // VARIANT*: VariantClear
+};
+
+struct release_entry {
+    void* variable;
+    uint32_t kind;  // release_kind
+};
+
+struct release_list {
+    const release_entry* entries;
+    uint32_t count;
+};
+
+// Releases every variable of the list, in list order.
+void release_variables(const release_list& list);
+void release_variable(const release_entry& entry);
+
+// ---------------------------------------------------------------------------
+// Procedure activations.
+enum { TEMP_STACK_SIZE = 5, FRAME_LOCALS = 8 };
+
+struct procedure_frame {
+    procedure_frame* outer;               // enclosing activation on this thread, or null
+    uint32_t error;                       // run-time error number 0..255, 0 = no error
+    uint32_t depth;                       // temporaries in use; temps[depth - 1] is the top
+    string_handle temps[TEMP_STACK_SIZE]; // owned entries are owned by the frame
+    uint32_t local_count;
+    release_entry locals[FRAME_LOCALS];   // string locals freed, in order, at procedure end
+};
+
+// One object per activation of an application procedure.  Declare it first in
+// the procedure; register string locals with release_at_exit.
+class activation {
+public:
+    activation();
+    ~activation();
+    activation(const activation&) = delete;
+    activation& operator=(const activation&) = delete;
+
+    // The variable's value is released when the procedure returns.
+    void release_at_exit(string_handle* variable);
+
+    procedure_frame frame;
+};
+
+// The innermost activation of the calling thread (the thread's base frame when
+// no application procedure is active).  Never null once the thread has a
+// record; null only when the thread record cannot be allocated.
+procedure_frame* current_frame();
+
+// ---------------------------------------------------------------------------
+// Run-time error state (per activation).
+void raise_error(uint32_t number);   // 0 becomes 51; 241 and above end the process with 255
+void raise_checked(int32_t number);  // below 1 or above 255 become 5, then raise_error
+uint32_t error_number();             // the current number, and the record is reset to 0
+void clear_error();
+
+// Ends the process at once with exit code 255: no message, no release, no
+// CoUninitialize.
+[[noreturn]] void end_process_fatal();
+
+// ---------------------------------------------------------------------------
+// Per-thread records.
+struct thread_record {
+    int32_t default_dialog_font;  // font number for new dialog templates, 1 at start
+    int32_t further_settings[3];  // kept beside it: 1, 2, 3 on the main thread; read by nothing
+    uint32_t code_page;           // text code page for byte/wide conversion, 0 = CP_ACP
+    procedure_frame* innermost;   // innermost activation, null = base_frame
+    procedure_frame base_frame;   // frame of code that runs outside any activation
+};
+
+// The calling thread's record, created and attached when the thread has none.
+// Null (with error number 7 signalled to the caller only) when it cannot be
+// allocated.
+thread_record* current_thread_record();
+void release_thread_record();
+
+// ---------------------------------------------------------------------------
+// The program that the run-time starts.
+typedef int32_t (*application_entry_fn)(HINSTANCE instance, uint32_t reserved,
+                                        const wchar_t* argument_tail, int32_t show_command);
+
+enum : uint16_t { OPTION_BUILD_DEFAULT_FONTS = 0x0200 };
+
+struct program_image {
+    application_entry_fn entry;
+    uint16_t option_word;             // 0x0200 in this system
+    void (*build_default_fonts)();    // run at start-up when OPTION_BUILD_DEFAULT_FONTS is set
+    release_list globals_release;     // released at exit, in order
+    release_list thread_release;      // released with each thread record
+};
+
+// Each executable that starts through process_entry defines this.
+extern const program_image the_program;
+
+// Process-wide run-time state.
+struct runtime_state {
+    HINSTANCE instance;               // module handle of the executable
+    const wchar_t* argument_tail;     // points into the process command line
+    int32_t show_command;             // from the start-up information, or SW_SHOWDEFAULT
+    OSVERSIONINFOA version;
+    DWORD tls_slot;                   // TLS_OUT_OF_INDEXES until allocated
+    thread_record* main_thread;       // owned by the TLS slot of the first thread
+    LONG thread_count;
+    const program_image* program;
+};
+extern runtime_state g_runtime;
+
+// The process entry: checks the platform, starts the run-time, calls the
+// program's entry once, releases the run-time and ends with ExitProcess.
+// The executable's WinMain (after the C++ start-up has run) calls it.
+[[noreturn]] void process_entry();
+
+// The pieces of process_entry, also used by test programs that start the
+// run-time without giving up their own main.
+//  start_runtime: steps 1 to 9 (refusal message and exit 255 outside the NT family).
+//  stop_runtime: steps 11 to 13.
+void start_runtime(const program_image& program);
+void stop_runtime();
+
+// The text after the program name in a command line (quoted or plain name,
+// then the spaces after it).
+const wchar_t* find_argument_tail(const wchar_t* command_line);
+
+// Sets the x87 control word.  The start-up uses 0x133F: all exceptions masked,
+// round to nearest, 64-bit mantissa.
+void set_fpu_control_word(uint16_t word);
+uint16_t get_fpu_control_word();

@@ -1,0 +1,109 @@
+// Dialog engine: window records and their registry, dialog creation from an
+// in-memory template, the dialog procedure with callback dispatch, and the
+// modal message loop.
+#pragma once
+
+#include "runtime/core/core.h"
+
+// A dialog callback or control callback: (dialog window, message, wparam,
+// lparam) -> result; 0 lets the engine's default handling run.
+typedef int32_t (*dialog_callback)(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam);
+
+enum : uint32_t {
+    KIND_DIALOG = 0x40000000,
+    KIND_CONTROL = 0x20000000,
+    KIND_UNITS_MASK = 0x0000000F,
+    KIND_DIALOG_UNITS = 1,
+    KIND_PIXELS = 2,
+    KIND_SHOWN = 0x00010000,
+    KIND_IMAGE_ICON = 0x00004000,
+    KIND_IMAGE_BITMAP = 0x00008000,
+};
+
+enum : int32_t {
+    COLOR_CODE_SYSTEM = -1,
+    COLOR_CODE_TRANSPARENT = -2,
+    COLOR_CODE_NOT_SET = -3,
+};
+
+enum : uint32_t { SELF_ID = 0x80000000u };
+
+// One record per dialog or control window the engine created.  Allocated
+// zero-filled with SysAllocStringByteLen and freed with SysFreeString by
+// release_window_record.  Every field is 32 bits wide.
+struct window_record {
+    window_record* next;          // next record in the registry
+    HWND hwnd;                    // the window this record belongs to (not owned: the window system owns it)
+    HWND owner;                   // dialog: parent given to create_dialog; control: its dialog
+    uint32_t kind;                // KIND_* bits
+    uint32_t graphic_flags;       // bit 0: ignore the close command (graphic runtime only)
+    uint32_t graphic_word;
+    int32_t show_command;         // dialog: SW_SHOW / SW_MAXIMIZE / SW_MINIMIZE
+    uintptr_t font;               // dialog: HFONT from WM_GETFONT (not owned); control: run-time font number
+    uintptr_t previous_font;      // control: font before the first set_control_font, 0 = nothing saved
+    dialog_callback callback;     // dialog or control callback, 0 for none
+    int32_t* result_ref;          // dialog: the caller's result variable
+    HACCEL accelerators;          // dialog: owned accelerator table, destroyed by end_dialog
+    HBRUSH back_brush;            // owned jointly with every record showing the same back_color
+    int32_t back_color;           // colour code
+    int32_t text_color;           // colour code
+    uint32_t graphic_block[12];   // graphic controls / windows (memory DC, bitmap, companions, sizes)
+    HBRUSH default_brush;         // owned jointly, like back_brush
+    int32_t default_text_color;
+    int32_t default_back_color;
+    uint32_t graphic_tail[2];
+    uint32_t class_index;         // 0 for a dialog; control kind 0..25
+    WNDPROC graphic_procedure;    // saved procedure of a subclassed graphic control
+    WNDPROC tab_procedure;        // saved procedure of a subclassed tab control
+    uint32_t style;
+    uint32_t ex_style;
+    HANDLE image;                 // owned: icon or bitmap by KIND_IMAGE_* bits
+    HICON large_icon;             // owned: 32 x 32 icon
+    HICON small_icon;             // owned: 16 x 16 icon
+    uint32_t graphic_more[4];
+};
+
+// The registry: newest record first.
+extern window_record* g_registry_head;
+extern spin_lock g_registry_lock;
+
+// ---------------------------------------------------------------------------
+// Records and registry.
+window_record* register_window(HWND hwnd, HWND owner, uint32_t kind, uint32_t class_index);
+window_record* find_record(HWND hwnd);
+HWND first_owned_control(HWND owner);
+window_record* next_owned_bar(HWND owner, window_record* after);
+window_record* next_owned(HWND owner, window_record* after);
+HBRUSH find_shared_brush(int32_t color);
+void release_window_record(HWND hwnd);
+uint32_t registry_length();
+
+// ---------------------------------------------------------------------------
+// Dialog creation.
+// The caption is the wide string on top of the temporary-string stack; it is
+// consumed on every path.  Returns the hidden dialog, or 0.
+HWND create_dialog(uint32_t units, HWND parent, int32_t x, int32_t y, int32_t width,
+                   int32_t height, uint32_t style, uint32_t ex_style);
+
+enum : int32_t { CENTRE_MARKER = INT32_MIN };
+
+// Builds the DLGTEMPLATEEX that create_dialog hands to the window system into
+// `buffer` (512 bytes) and returns its size in bytes.  `style` is the adjusted
+// style.
+uint32_t build_dialog_template(uint8_t* buffer, uint32_t style, uint32_t ex_style, int32_t x,
+                               int32_t y, int32_t width, int32_t height);
+
+// ---------------------------------------------------------------------------
+// Dialog procedure.
+INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+extern HWND g_active_dialog;
+extern int32_t g_live_dialogs;
+extern HWND g_dropped_combo;
+
+// ---------------------------------------------------------------------------
+// Modal loop and dialog end.
+void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_ref);
+void end_dialog(HWND dialog, int32_t result);
+int32_t pump_messages();

@@ -1,0 +1,1 @@
+// Replaced as the file layer is built.

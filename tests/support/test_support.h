@@ -1,0 +1,46 @@
+// Helpers shared by the run-time's test programs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runtime/core/core.h"
+#include "runtime/strings/strings.h"
+
+// Pushes a byte string (an owned copy) on the temporary-string stack.
+void push_text(const std::string& text);
+// Pushes a byte string converted to wide text (as callers do before a wide operation).
+void push_wide_text(const std::string& text);
+// Pops the top entry and returns its bytes.
+std::string pop_text();
+// The bytes of a handle.
+std::string text_of(string_handle h);
+
+// A fresh, empty folder for the calling test (under the Wine temp folder),
+// with a trailing backslash; removed with everything in it by the destructor.
+class scratch_folder {
+public:
+    scratch_folder();
+    ~scratch_folder();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+// Whole-file helpers on real files (plain Win32, outside the run-time).
+bool write_file_bytes(const std::string& path, const std::string& bytes);
+bool read_file_bytes(const std::string& path, std::string* bytes);
+bool file_exists(const std::string& path);
+
+// The folder of the running test executable, with a trailing backslash.
+std::string executable_folder();
+
+// Starts a program and waits for it; returns its exit code, or -1 when it
+// could not be started, or -2 on time-out (the process is then terminated).
+int run_program(const std::string& command_line, unsigned timeout_ms = 30000,
+                const std::string& working_folder = std::string());
+
+// Shows bytes readably in assertion messages.
+std::string visible_bytes(const std::string& bytes);
