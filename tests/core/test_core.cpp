@@ -1,3 +1,307 @@
+// Process start-up, thread records, error records and locks.
 #include <gtest/gtest.h>
+
+#include <string>
+
 #include "runtime/core/core.h"
-TEST(core, placeholder) { EXPECT_EQ(error_number(), 0u); }
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct tail_case {
+    const wchar_t* command_line;
+    const wchar_t* tail;
+};
+
+TEST(core, argument_tail_cases)
+{
+    const tail_case cases[] = {
+        {L"\"C:\\apps\\veslinn.exe\"", L""},
+        {L"\"C:\\apps\\veslinn.exe\"  /x y", L"/x y"},
+        {L"C:\\apps\\veslinn.exe /x", L"/x"},
+        {L"veslinn.exe", L""},
+        {L"\"C:\\my apps\\v.exe\"/x", L"/x"},
+        {L"\"C:\\unterminated quote", L""},
+        {L"", L""},
+        {L"prog\targ", L"\targ"},  // a tab ends the name but is not skipped as a space
+    };
+    for (const tail_case& c : cases) {
+        std::wstring got = find_argument_tail(c.command_line);
+        EXPECT_EQ(got, std::wstring(c.tail)) << "command line: " << testing::PrintToString(std::wstring(c.command_line));
+    }
+}
+
+// Runs the probe program with the given mode; returns its exit code.
+struct probe_run {
+    scratch_folder folder;
+    int exit_code = -1;
+
+    void run(const std::string& mode, const std::string& arguments = std::string(),
+             int number = 0, const std::string& program = std::string())
+    {
+        std::string exe = program.empty() ? executable_folder() + "runtime_probe.exe" : program;
+        SetEnvironmentVariableA("PROBE_MODE", mode.c_str());
+        SetEnvironmentVariableA("PROBE_NUMBER", std::to_string(number).c_str());
+        std::string bare = folder.path().substr(0, folder.path().size() - 1);
+        SetEnvironmentVariableA("PROBE_FOLDER", bare.c_str());
+        exit_code = run_program(arguments.empty() ? "\"" + exe + "\"" : arguments, 30000);
+    }
+    bool marker(const char* name) const { return file_exists(folder.file(name)); }
+    std::string text(const char* name) const
+    {
+        std::string bytes;
+        read_file_bytes(folder.file(name), &bytes);
+        return bytes;
+    }
+};
+
+TEST(core, application_result_becomes_exit_code_after_release)
+{
+    probe_run probe;
+    probe.run("return7");
+    EXPECT_EQ(probe.exit_code, 7);
+    EXPECT_TRUE(probe.marker("entered"));
+    EXPECT_TRUE(probe.marker("released")) << "the globals release list was not run at exit";
+}
+
+TEST(core, fatal_error_ends_with_255_without_release)
+{
+    probe_run probe;
+    probe.run("fatal");
+    EXPECT_EQ(probe.exit_code, 255);
+    EXPECT_TRUE(probe.marker("entered"));
+    EXPECT_FALSE(probe.marker("released")) << "a fatal error must skip the release step";
+}
+
+TEST(core, raise_checked_in_a_real_process)
+{
+    struct checked_case {
+        int number;
+        int exit_code;
+    };
+    const checked_case cases[] = {{0, 5}, {-1, 5}, {256, 5}, {240, 240}, {241, 255}, {255, 255}, {1, 1}};
+    for (const checked_case& c : cases) {
+        probe_run probe;
+        probe.run("checked", std::string(), c.number);
+        EXPECT_EQ(probe.exit_code, c.exit_code) << "raise_checked(" << c.number << ")";
+        EXPECT_EQ(probe.marker("released"), c.exit_code != 255) << "raise_checked(" << c.number << ")";
+    }
+}
+
+TEST(core, argument_tail_show_command_and_control_word_in_a_real_process)
+{
+    std::string exe = executable_folder() + "runtime_probe.exe";
+    struct line_case {
+        std::string command_line;
+        std::string tail;
+    };
+    const line_case cases[] = {
+        {"\"" + exe + "\"", ""},
+        {"\"" + exe + "\"  /x y", "/x y"},
+        {exe + " /x", "/x"},
+    };
+    for (const line_case& c : cases) {
+        probe_run probe;
+        probe.run("tail", c.command_line);
+        ASSERT_EQ(probe.exit_code, 0) << c.command_line;
+        // Started without STARTF_USESHOWWINDOW: the show command is SW_SHOWDEFAULT.
+        EXPECT_EQ(probe.text("tail"), c.tail + "|10|133F") << c.command_line;
+    }
+}
+
+// Under Wine the prefix reports Windows 98 to programs of this name only.
+BOOL CALLBACK find_message_box(HWND window, LPARAM found)
+{
+    char class_name[64] = {};
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (strcmp(class_name, "#32770") == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK collect_text(HWND child, LPARAM text)
+{
+    char buffer[256] = {};
+    GetWindowTextA(child, buffer, sizeof buffer);
+    *reinterpret_cast<std::string*>(text) += std::string(buffer) + "|";
+    return TRUE;
+}
+
+TEST(core, refuses_a_platform_outside_the_nt_family)
+{
+    probe_run probe;
+    std::string copy = probe.folder.file("veslinn_win98.exe");
+    ASSERT_TRUE(CopyFileA((executable_folder() + "runtime_probe.exe").c_str(), copy.c_str(), FALSE));
+    SetEnvironmentVariableA("PROBE_MODE", "return7");
+    std::string bare = probe.folder.path().substr(0, probe.folder.path().size() - 1);
+    SetEnvironmentVariableA("PROBE_FOLDER", bare.c_str());
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = "\"" + copy + "\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    HWND box = nullptr;
+    for (int i = 0; i < 300 && !box; ++i) {
+        EnumThreadWindows(process.dwThreadId, find_message_box, reinterpret_cast<LPARAM>(&box));
+        if (!box && WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
+            break;
+    }
+    ASSERT_NE(box, nullptr) << "no message box appeared";
+    std::string texts;
+    EnumChildWindows(box, collect_text, reinterpret_cast<LPARAM>(&texts));
+    EXPECT_NE(texts.find("Win98 No Support"), std::string::npos) << "box texts: " << texts;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 255u);
+    EXPECT_FALSE(probe.marker("entered")) << "the application ran on a refused platform";
+    EXPECT_FALSE(probe.marker("released"));
+}
+
+// ---------------------------------------------------------------------------
+
+uint32_t fail_in_callee(uint32_t number)
+{
+    activation frame;
+    raise_error(number);
+    return frame.frame.error;
+}
+
+TEST(core, error_records_are_per_activation)
+{
+    activation frame;
+    clear_error();
+    EXPECT_EQ(fail_in_callee(53), 53u);
+    EXPECT_EQ(error_number(), 0u) << "a failure inside a called procedure leaked into the caller";
+
+    raise_error(53);
+    {
+        activation inner;
+        EXPECT_EQ(error_number(), 0u) << "a new activation must start with no error";
+        raise_error(62);
+    }
+    EXPECT_EQ(error_number(), 53u) << "the caller's record changed by the inner activation";
+    EXPECT_EQ(error_number(), 0u) << "error_number must reset the record";
+}
+
+TEST(core, error_number_rules)
+{
+    activation frame;
+    raise_error(0);
+    EXPECT_EQ(error_number(), 51u);
+    raise_error(53);
+    raise_error(62);
+    EXPECT_EQ(error_number(), 62u) << "the latest failure wins";
+    raise_error(70);
+    clear_error();
+    EXPECT_EQ(error_number(), 0u);
+    const int32_t checked[][2] = {{0, 5}, {-1, 5}, {256, 5}, {240, 240}, {7, 7}};
+    for (const auto& c : checked) {
+        raise_checked(c[0]);
+        EXPECT_EQ(error_number(), static_cast<uint32_t>(c[1])) << "raise_checked(" << c[0] << ")";
+    }
+}
+
+TEST(core, activation_releases_its_string_locals)
+{
+    activation outer;
+    uint32_t depth_before = temp_depth();
+    string_handle kept = 0;
+    {
+        activation frame;
+        string_handle local = copy_string("abc", 3);
+        frame.release_at_exit(&local);
+        push_owned(copy_string("left", 4));  // an abandoned temporary
+        kept = local;
+        EXPECT_NE(kept, 0u);
+    }
+    EXPECT_EQ(temp_depth(), depth_before);
+}
+
+// ---------------------------------------------------------------------------
+
+DWORD WINAPI read_new_thread_record(void* out)
+{
+    thread_record* record = current_thread_record();
+    thread_record* copy = static_cast<thread_record*>(out);
+    copy->default_dialog_font = record->default_dialog_font;
+    copy->code_page = record->code_page;
+    for (int i = 0; i < 3; ++i)
+        copy->further_settings[i] = record->further_settings[i];
+    copy->innermost = reinterpret_cast<procedure_frame*>(static_cast<intptr_t>(g_runtime.thread_count));
+    release_thread_record();
+    return 0;
+}
+
+TEST(core, new_threads_start_with_the_main_threads_settings)
+{
+    thread_record* main = current_thread_record();
+    ASSERT_EQ(main, g_runtime.main_thread);
+    EXPECT_EQ(main->default_dialog_font, 1);
+    EXPECT_EQ(main->code_page, 0u);
+    EXPECT_EQ(main->further_settings[0], 1);
+    EXPECT_EQ(main->further_settings[2], 3);
+
+    main->code_page = 1252;
+    main->default_dialog_font = 3;
+    LONG count_before = g_runtime.thread_count;
+    thread_record seen = {};
+    HANDLE thread = CreateThread(nullptr, 0, read_new_thread_record, &seen, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    main->code_page = 0;
+    main->default_dialog_font = 1;
+
+    EXPECT_EQ(seen.code_page, 1252u);
+    EXPECT_EQ(seen.default_dialog_font, 3);
+    EXPECT_EQ(seen.further_settings[1], 2);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(seen.innermost), count_before + 1)
+        << "thread count while the second thread held a record";
+    EXPECT_EQ(g_runtime.thread_count, count_before) << "the released record was not counted off";
+}
+
+TEST(core, start_up_state)
+{
+    EXPECT_EQ(g_runtime.instance, GetModuleHandleW(nullptr));
+    EXPECT_EQ(g_runtime.version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+    EXPECT_NE(g_runtime.tls_slot, TLS_OUT_OF_INDEXES);
+}
+
+struct counter_work {
+    spin_lock lock;
+    volatile long counter;
+};
+
+DWORD WINAPI count_under_lock(void* p)
+{
+    counter_work* work = static_cast<counter_work*>(p);
+    for (int i = 0; i < 100000; ++i) {
+        lock_hold hold(&work->lock);
+        long v = work->counter;
+        work->counter = v + 1;
+    }
+    return 0;
+}
+
+TEST(core, spin_lock_excludes_other_threads)
+{
+    counter_work work = {};
+    HANDLE threads[3];
+    for (HANDLE& t : threads)
+        t = CreateThread(nullptr, 0, count_under_lock, &work, 0, nullptr);
+    WaitForMultipleObjects(3, threads, TRUE, INFINITE);
+    for (HANDLE t : threads)
+        CloseHandle(t);
+    EXPECT_EQ(work.counter, 300000);
+    EXPECT_EQ(work.lock.word, 0);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the slate and runs it under Wine.  With a display, the slate stays
+# until you leave it.  Without one, a virtual display is started, a screenshot
+# is saved as build/slate.png and the slate is closed with its "Salir" button.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+bash "$repo/scripts/setup.sh"
+configure_and_build
+
+exe="$build/app/veslinn.exe"
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  status=0
+  wine "$exe" || status=$?
+  echo "veslinn exit code: $status"
+  exit $status
+fi
+
+start_display
+trap 'stop_display; "$wineserver_bin" -k 2>/dev/null || true' EXIT
+wine "$exe" &
+slate_pid=$!
+window=
+for _ in $(seq 1 300); do
+  window=$(xdotool search --name '^Veslinn$' 2>/dev/null | head -n 1 || true)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  echo "the slate did not appear" >&2
+  kill "$slate_pid" 2>/dev/null || true
+  exit 1
+fi
+sleep 1
+import -window root "$build/slate.png"
+echo "screenshot: $build/slate.png"
+# "Salir" sits at 206,660 (56 x 24) in the slate's client area.
+xdotool mousemove --window "$window" 234 672 click 1
+status=0
+wait "$slate_pid" || status=$?
+echo "veslinn exit code: $status"
+exit $status
