@@ -63,6 +63,18 @@ struct window_record {
     uint32_t graphic_more[4];
 };
 
+// Slots of window_record::graphic_block used by the engine's release and
+// WM_DRAWITEM handling.  Everything in the block is owned by the record.
+enum : uint32_t {
+    GRAPHIC_MEMORY_DC = 0,        // HDC of the off-screen picture
+    GRAPHIC_FIRST_BITMAP = 1,     // the bitmap the memory DC had when it was made
+    GRAPHIC_OBJECT = 2,           // a further drawing object
+    GRAPHIC_COMPANION_FIRST = 3,  // three companion windows, slots 3 to 5
+    GRAPHIC_PICTURE_WIDTH = 6,
+    GRAPHIC_PICTURE_HEIGHT = 7,
+    GRAPHIC_STRETCHED = 8,        // non-zero: the picture is stretched to the item
+};
+
 // The registry: newest record first.
 extern window_record* g_registry_head;
 extern spin_lock g_registry_lock;
@@ -77,6 +89,11 @@ window_record* next_owned(HWND owner, window_record* after);
 HBRUSH find_shared_brush(int32_t color);
 void release_window_record(HWND hwnd);
 uint32_t registry_length();
+// One 32-bit field of the record of hwnd, by its word index in window_record.
+// False when the window has no record: a read then yields 0, a write does
+// nothing.
+bool get_record_field(HWND hwnd, uint32_t field, uint32_t* value);
+bool set_record_field(HWND hwnd, uint32_t field, uint32_t value);
 
 // ---------------------------------------------------------------------------
 // Dialog creation.
@@ -86,6 +103,11 @@ HWND create_dialog(uint32_t units, HWND parent, int32_t x, int32_t y, int32_t wi
                    int32_t height, uint32_t style, uint32_t ex_style);
 
 enum : int32_t { CENTRE_MARKER = INT32_MIN };
+
+// The style create_dialog gives the window system: the default for 0, the
+// template bits always on, never visible or system-modal, DS_CENTER for a
+// centre marker, and a child without a parent turned into a popup.
+uint32_t adjust_dialog_style(uint32_t style, HWND parent, int32_t x, int32_t y);
 
 // Builds the DLGTEMPLATEEX that create_dialog hands to the window system into
 // `buffer` (512 bytes) and returns its size in bytes.  `style` is the adjusted
@@ -97,6 +119,10 @@ uint32_t build_dialog_template(uint8_t* buffer, uint32_t style, uint32_t ex_styl
 // Dialog procedure.
 INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Redraws the window, and for a transparent window the part of its owner it
+// covers, on up the owner chain.
+void refresh_window(HWND window);
 
 extern HWND g_active_dialog;
 extern int32_t g_live_dialogs;

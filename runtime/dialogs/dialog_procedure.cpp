@@ -1,0 +1,349 @@
+// The dialog procedure of every dialog the engine makes, and the window
+// procedure put on tab controls.
+//
+// Callbacks may end the dialog (end_dialog destroys the window and frees the
+// records of the dialog and its controls before the callback returns), so no
+// record pointer is kept across a callback call: after each one, records are
+// found again by window handle.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "runtime/controls/controls.h"
+#include "runtime/dialogs/dialogs.h"
+
+HWND g_active_dialog = nullptr;
+int32_t g_live_dialogs = 0;
+HWND g_dropped_combo = nullptr;
+
+enum : UINT { REFRESH_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW };
+
+// A non-zero callback result ends the handling.  A callback that stored its
+// own message result keeps it; otherwise the result itself becomes the
+// message result.
+static INT_PTR by_result_rule(HWND dialog, int32_t result)
+{
+    if (GetWindowLongW(dialog, DWLP_MSGRESULT) == 0)
+        SetWindowLongW(dialog, DWLP_MSGRESULT, result);
+    return result;
+}
+
+static int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
+                         LPARAM lparam)
+{
+    return callback(dialog, message, static_cast<uint32_t>(wparam), static_cast<uint32_t>(lparam));
+}
+
+// The control callback of `sender`, or 0 when it has no control record or
+// no callback.
+static dialog_callback control_callback_of(HWND sender)
+{
+    const window_record* record = find_record(sender);
+    if (!record || !(record->kind & KIND_CONTROL))
+        return nullptr;
+    return record->callback;
+}
+
+static bool is_control_of_class(HWND window, uint32_t class_index)
+{
+    const window_record* record = find_record(window);
+    return record && (record->kind & KIND_CONTROL) && record->class_index == class_index;
+}
+
+// Hides the page of the current tab before the selection changes and shows
+// the new one after it.  The page is the item's parameter.
+static void switch_tab_page(HWND tab, UINT code)
+{
+    LRESULT current = SendMessageW(tab, TCM_GETCURSEL, 0, 0);
+    if (current < 0)
+        return;
+    TCITEMA item = {};
+    item.mask = TCIF_PARAM;
+    SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
+    HWND page = reinterpret_cast<HWND>(item.lParam);
+    if (!page)
+        return;
+    int command = code == static_cast<UINT>(TCN_SELCHANGE) ? SW_SHOW : SW_HIDE;
+    if (window_record* record = find_record(page))
+        record->show_command = command;
+    ShowWindow(page, command);
+}
+
+// WM_NOTIFY: tab pages, then the sender's control callback, then the
+// dialog callback.  No default handling.
+static INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
+{
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
+    if (!header)
+        return 0;  // not a notification any control sends
+    HWND sender = header->hwndFrom;
+    UINT code = header->code;
+
+    if (is_control_of_class(sender, 22) &&
+        (code == static_cast<UINT>(TCN_SELCHANGING) || code == static_cast<UINT>(TCN_SELCHANGE)))
+        switch_tab_page(sender, code);
+
+    if (dialog_callback callback = control_callback_of(sender)) {
+        int32_t result = call_back(callback, dialog, WM_NOTIFY, wparam, lparam);
+        if (result != 0)
+            return by_result_rule(dialog, result);
+    }
+
+    const window_record* record = find_record(dialog);
+    if (!record || !record->callback)
+        return 0;
+    return by_result_rule(dialog, call_back(record->callback, dialog, WM_NOTIFY, wparam, lparam));
+}
+
+// A command from a menu item whose application data names a callback, or
+// from a toolbar button whose data word names one; 0 when there is none.
+static dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
+{
+    if (HMENU menu = GetMenu(dialog)) {
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_DATA;
+        if (GetMenuItemInfoW(menu, id, FALSE, &info) && info.dwItemData)
+            return reinterpret_cast<dialog_callback>(info.dwItemData);
+    }
+    if (sender && is_control_of_class(sender, 21)) {
+        LRESULT index = SendMessageW(sender, TB_COMMANDTOINDEX, id, 0);
+        TBBUTTON button = {};
+        if (SendMessageW(sender, TB_GETBUTTON, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(&button)) &&
+            button.dwData)
+            return reinterpret_cast<dialog_callback>(button.dwData);
+    }
+    return nullptr;
+}
+
+// WM_DRAWITEM for a graphic control: its off-screen picture is copied to the
+// item.  1 when the item was drawn.
+static INT_PTR draw_graphic_item(LPARAM lparam)
+{
+    const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+    if (!item || !(item->itemAction & ODA_DRAWENTIRE))
+        return 0;
+    const window_record* control = find_record(item->hwndItem);
+    if (!control || control->class_index != 14)
+        return 0;
+    const uint32_t* block = control->graphic_block;
+    HDC picture = reinterpret_cast<HDC>(block[GRAPHIC_MEMORY_DC]);
+    const RECT& area = item->rcItem;
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    if (block[GRAPHIC_STRETCHED])
+        StretchBlt(item->hDC, area.left, area.top, width, height, picture, 0, 0,
+                   static_cast<int>(block[GRAPHIC_PICTURE_WIDTH]),
+                   static_cast<int>(block[GRAPHIC_PICTURE_HEIGHT]), SRCCOPY);
+    else
+        BitBlt(item->hDC, area.left, area.top, width, height, picture, 0, 0, SRCCOPY);
+    return 1;
+}
+
+// WM_SIZE goes on to the dialog's status bars and toolbars, newest first.
+static void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
+{
+    window_record* bar = next_owned_bar(dialog, nullptr);
+    while (bar) {
+        HWND window = bar->hwnd;
+        SendMessageW(window, WM_SIZE, wparam, lparam);
+        bar = find_record(window);  // released meanwhile: the walk ends
+        if (bar)
+            bar = next_owned_bar(dialog, bar);
+    }
+}
+
+// Steps 8 and 9 of the dispatch: the engine's defaults and the close and
+// size handling.  `has_record` says whether the dialog had a record when the
+// callback step was reached.
+static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
+                                bool has_record)
+{
+    if (has_record) {
+        switch (message) {
+        case WM_NCDESTROY:
+            release_window_record(dialog);
+            return 1;
+        case WM_DRAWITEM:
+            return draw_graphic_item(lparam);
+        case WM_CTLCOLORMSGBOX:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC: {
+            HWND child = message == WM_CTLCOLORDLG ? dialog : reinterpret_cast<HWND>(lparam);
+            return reinterpret_cast<INT_PTR>(
+                answer_ctlcolor(dialog, message, reinterpret_cast<HDC>(wparam), child));
+        }
+        default:
+            break;
+        }
+    }
+
+    if (message == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_CLOSE) {
+        const window_record* record = find_record(dialog);
+        if (!record)
+            return 0;
+        if (record->graphic_flags & 1)
+            return 1;
+        end_dialog(dialog, 0);
+        return 1;
+    }
+    if (message == WM_SIZE) {
+        size_bars(dialog, wparam, lparam);
+        return 0;
+    }
+    return 0;
+}
+
+// Step 7 onwards: the dialog callback, then the defaults.
+static INT_PTR dialog_callback_step(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    const window_record* record = find_record(dialog);
+    if (!record)
+        return default_handling(dialog, message, wparam, lparam, false);
+    if (dialog_callback callback = record->callback) {
+        record = nullptr;  // the callback may free it
+        int32_t result = call_back(callback, dialog, message, wparam, lparam);
+        if (result != 0)
+            return by_result_rule(dialog, result);
+    }
+    return default_handling(dialog, message, wparam, lparam, true);
+}
+
+INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        // The window system's own WM_INITDIALOG comes before the record
+        // exists; the callback gets its WM_INITDIALOG from show_dialog_modal.
+        ++g_live_dialogs;
+        return 0;
+
+    case WM_DESTROY:
+        --g_live_dialogs;
+        return dialog_callback_step(window, message, wparam, lparam);
+
+    case WM_NOTIFY:
+        return handle_notify(window, wparam, lparam);
+
+    case WM_ACTIVATE:
+        switch (LOWORD(wparam)) {
+        case WA_ACTIVE:
+        case WA_CLICKACTIVE:
+            g_active_dialog = window;
+            return 0;
+        case WA_INACTIVE:
+            g_active_dialog = nullptr;
+            return 0;
+        default:
+            return dialog_callback_step(window, message, wparam, lparam);
+        }
+
+    case WM_COMMAND: {
+        UINT id = LOWORD(wparam);
+        UINT code = HIWORD(wparam);
+        HWND sender = reinterpret_cast<HWND>(lparam);
+        if (code == CBN_CLOSEUP)
+            g_dropped_combo = nullptr;
+        else if (code == CBN_DROPDOWN)
+            g_dropped_combo = sender;
+
+        if (!GetDlgItem(window, static_cast<int>(id))) {
+            if (dialog_callback callback = command_callback_of(window, id, sender)) {
+                int32_t result = call_back(callback, window, message, wparam, lparam);
+                if (result != 0)
+                    return by_result_rule(window, result);
+            }
+            return dialog_callback_step(window, message, wparam, lparam);
+        }
+        // A command from a child control: its control callback first.
+        [[fallthrough]];
+    }
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (dialog_callback callback = control_callback_of(reinterpret_cast<HWND>(lparam))) {
+            int32_t result = call_back(callback, window, message, wparam, lparam);
+            if (result != 0)
+                return by_result_rule(window, result);
+        }
+        return dialog_callback_step(window, message, wparam, lparam);
+
+    default:
+        return dialog_callback_step(window, message, wparam, lparam);
+    }
+}
+
+void refresh_window(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, REFRESH_FLAGS);
+    // A transparent window shows its owner through it: redraw what it covers.
+    // The bound keeps a malformed owner chain from looping.
+    for (int depth = 0; depth < 64; ++depth) {
+        const window_record* record = find_record(window);
+        if (!record || record->back_color != COLOR_CODE_TRANSPARENT || !record->owner)
+            return;
+        HWND owner = record->owner;
+        RECT covered = {0, 0, 0, 0};
+        GetWindowRect(window, &covered);
+        MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&covered), 2);
+        RedrawWindow(owner, &covered, nullptr, REFRESH_FLAGS);
+        window = owner;
+    }
+}
+
+// The display area of a tab control, in its client coordinates.
+static RECT tab_display_area(HWND tab)
+{
+    RECT area = {0, 0, 0, 0};
+    GetClientRect(tab, &area);
+    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    return area;
+}
+
+// Calls SetWindowPos on every window whose record the tab control owns.
+static void place_pages(HWND tab, int x, int y, int width, int height, UINT flags)
+{
+    window_record* page = next_owned(tab, nullptr);
+    while (page) {
+        HWND window = page->hwnd;
+        SetWindowPos(window, nullptr, x, y, width, height, flags);
+        page = find_record(window);
+        if (page)
+            page = next_owned(tab, page);
+    }
+}
+
+LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    const window_record* record = find_record(window);
+    if (!record)
+        return 0;
+    const bool is_tab = record->class_index == 22;
+    WNDPROC kept = record->tab_procedure;
+    record = nullptr;
+
+    if (is_tab && message == WM_MOVE) {
+        RECT area = tab_display_area(window);
+        RECT frame = {0, 0, 0, 0};
+        GetWindowRect(window, &frame);
+        POINT corner = {frame.left, frame.top};
+        if (HWND parent = reinterpret_cast<HWND>(GetWindowLongW(window, GWL_HWNDPARENT)))
+            ScreenToClient(parent, &corner);
+        place_pages(window, area.left + corner.x, area.top + corner.y, 0, 0,
+                    SWP_NOSIZE | SWP_NOZORDER);
+        if (const window_record* moved = find_record(window))
+            refresh_window(moved->owner);
+        return 0;
+    }
+    if (is_tab && message == WM_SIZE) {
+        RECT area = tab_display_area(window);
+        place_pages(window, 0, 0, area.right - area.left, area.bottom - area.top,
+                    SWP_NOMOVE | SWP_NOZORDER);
+    }
+    if (!kept)
+        return DefWindowProcW(window, message, wparam, lparam);
+    return CallWindowProcW(kept, window, message, wparam, lparam);
+}
