@@ -1,1 +1,0 @@
-// Replaced as the file layer is built.
