@@ -1,0 +1,306 @@
+// Line input and end of file on real files and pipes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/files/files_test_support.h"
+
+namespace {
+
+std::vector<line_read> read_file_lines(const std::string& bytes, int32_t record_length,
+                                       uint16_t mode_word = INPUT_LOCKED)
+{
+    scratch_folder folder;
+    std::string path = folder.file("lines.txt");
+    write_file_bytes(path, bytes);
+    std::vector<line_read> reads;
+    uint32_t error = open_path(path, mode_word, record_length, 1);
+    if (error) {
+        reads.push_back({"<open failed>", error});
+        return reads;
+    }
+    reads = read_all_lines(1);
+    close_file(1, 0);
+    return reads;
+}
+
+// The line rules applied to a whole text of units: what the application's
+// loop must read from it.  Units are bytes, or 16-bit units of wide text.
+template <typename Unit>
+std::vector<std::basic_string<Unit>> reference_lines(const std::basic_string<Unit>& text, bool* fails_at_once)
+{
+    std::vector<std::basic_string<Unit>> lines;
+    size_t pos = 0;
+    auto at_end = [&] { return pos >= text.size() || text[pos] == 0x1A; };
+    *fails_at_once = at_end();
+    if (*fails_at_once)
+        return lines;
+    do {
+        std::basic_string<Unit> line;
+        while (pos < text.size() && text[pos] != 0x0D && text[pos] != 0x1A)
+            line += text[pos++];
+        if (pos < text.size() && text[pos] == 0x0D) {
+            ++pos;
+            if (pos < text.size() && text[pos] == 0x0A)
+                ++pos;
+        }
+        lines.push_back(line);
+    } while (!at_end());
+    return lines;
+}
+
+std::vector<line_read> expected_reads(const std::vector<std::string>& lines, bool fails_at_once)
+{
+    std::vector<line_read> reads;
+    if (fails_at_once)
+        reads.push_back({"", 62});
+    for (const std::string& line : lines)
+        reads.push_back({line, 0});
+    return reads;
+}
+
+struct line_case {
+    const char* what;
+    std::string bytes;
+    int32_t record_length;
+    std::vector<line_read> expected;
+};
+
+std::string repeated(size_t count)
+{
+    std::string text(count, ' ');
+    for (size_t i = 0; i < count; ++i)
+        text[i] = static_cast<char>('A' + i % 23);
+    return text;
+}
+
+const std::string CRLF = "\r\n";
+
+}  // namespace
+
+TEST(files_lines, test_line_rules)
+{
+    const line_case cases[] = {
+        {"CR LF lines", "a\r\nb\r\n", 128, {{"a", 0}, {"b", 0}}},
+        {"no final line end", "a\r\nb", 128, {{"a", 0}, {"b", 0}}},
+        {"empty file", "", 128, {{"", 62}}},
+        {"LF-only line ends stay in the line", "a\nb\n", 128, {{"a\nb\n", 0}}},
+        {"CR CR LF", "a\r\r\nb", 128, {{"a", 0}, {"", 0}, {"b", 0}}},
+        {"LF CR", "a\n\rb", 128, {{"a\n", 0}, {"b", 0}}},
+        {"Ctrl-Z ends the text", "abc\x1A" "def", 128, {{"abc", 0}}},
+        {"Ctrl-Z at the start", "\x1A" "abc", 128, {{"", 62}}},
+        {"zero bytes are text", std::string("a\0b\r\n", 5), 128, {{std::string("a\0b", 3), 0}}},
+        {"lone CR at the end", "a\r", 128, {{"a", 0}}},
+        {"CR LF split across the 128-byte buffer", repeated(127) + CRLF + "next", 128,
+         {{repeated(127), 0}, {"next", 0}}},
+        {"CR last of the file at a buffer end", repeated(127) + "\r", 128, {{repeated(127), 0}}},
+        {"line of 255 bytes", repeated(255) + CRLF + "x", 128, {{repeated(255), 0}, {"x", 0}}},
+        {"line of 256 bytes", repeated(256) + CRLF + "x", 128, {{repeated(256), 0}, {"x", 0}}},
+        {"line of 257 bytes", repeated(257) + CRLF + "x", 128, {{repeated(257), 0}, {"x", 0}}},
+        {"line of 300 bytes", repeated(300), 128, {{repeated(300), 0}}},
+        {"line of 5000 bytes, record length 1", repeated(5000) + CRLF, 1, {{repeated(5000), 0}}},
+        {"lines of 256 and 512 bytes, record length 256", repeated(256) + CRLF + repeated(512), 256,
+         {{repeated(256), 0}, {repeated(512), 0}}},
+    };
+    for (const line_case& c : cases) {
+        std::vector<line_read> got = read_file_lines(c.bytes, c.record_length);
+        EXPECT_EQ(got, c.expected) << c.what << ": got " << describe(got) << " expected " << describe(c.expected);
+    }
+}
+
+TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
+{
+    scratch_folder folder;
+    write_file_bytes(folder.file("t.txt"), "abc\x1A" "def");
+    ASSERT_EQ(open_path(folder.file("t.txt"), INPUT_LOCKED, 128, 1), 0u);
+    EXPECT_EQ(read_one_line(1), (line_read{"abc", 0}));
+    EXPECT_EQ(end_of_file(1), -1);
+    EXPECT_EQ(read_one_line(1), (line_read{"", 62}));
+    EXPECT_EQ(read_one_line(1), (line_read{"", 62}));
+    EXPECT_EQ(end_of_file(1), -1);
+    EXPECT_EQ(error_number(), 0u);
+    close_file(1, 0);
+}
+
+TEST(files_lines, wrong_number_and_wrong_mode)
+{
+    scratch_folder folder;
+    EXPECT_EQ(read_one_line(5), (line_read{"", 52}));
+    EXPECT_EQ(end_of_file(5), -1);
+    EXPECT_EQ(error_number(), 53u) << "end_of_file of a number not open";
+    ASSERT_EQ(open_path(folder.file("out.txt"), OUTPUT_LOCKED, 1, 5), 0u);
+    EXPECT_EQ(read_one_line(5), (line_read{"", 54}));
+    EXPECT_EQ(end_of_file(5), 0) << "an output file is never at its end";
+    EXPECT_EQ(error_number(), 0u);
+    file_record* record = find_file(5);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(fill_buffer(record).error, 54u);
+    close_file(5, 0);
+    EXPECT_EQ(temp_depth(), 0u);
+}
+
+TEST(files_lines, test_lock_codes_3_and_4_read_what_others_wrote)
+{
+    for (uint8_t lock_code : {3, 4}) {
+        scratch_folder folder;
+        std::string path = folder.file("shared.txt");
+        write_file_bytes(path, "one\r\ntwo\r\n");
+        ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | lock_code),
+                            128, 1),
+                  0u);
+        EXPECT_EQ(read_one_line(1), (line_read{"one", 0}));
+        // Another writer changes the rest of the file.
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(writer, INVALID_HANDLE_VALUE) << "lock code " << int(lock_code) << " must let others write";
+        DWORD written = 0;
+        SetFilePointer(writer, 5, nullptr, FILE_BEGIN);
+        WriteFile(writer, "TWO\r\nthree", 10, &written, nullptr);
+        CloseHandle(writer);
+        EXPECT_EQ(end_of_file(1), 0);
+        EXPECT_EQ(read_one_line(1), (line_read{"TWO", 0})) << "lock code " << int(lock_code);
+        EXPECT_EQ(read_one_line(1), (line_read{"three", 0})) << "lock code " << int(lock_code);
+        EXPECT_EQ(end_of_file(1), -1);
+        close_file(1, 0);
+    }
+}
+
+TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte)
+{
+    HANDLE read_end = nullptr, write_end = nullptr;
+    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+    const char text[] = "ab\r\ncd\x1Arest";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(write_end, text, sizeof text - 1, &written, nullptr));
+    CloseHandle(write_end);
+    push_empty();
+    open_file(INPUT_LOCKED, 128, 1, read_end, 3);
+    ASSERT_EQ(error_number(), 0u);
+    EXPECT_EQ(find_file(3)->device_kind, FILE_OTHER);
+    EXPECT_EQ(read_one_line(3), (line_read{"ab", 0}));
+    // The byte after the CR is not examined by read_line; end_of_file looks
+    // at it and keeps it for the next line.
+    EXPECT_EQ(end_of_file(3), 0);
+    EXPECT_EQ(read_one_line(3), (line_read{"\ncd", 0}));
+    EXPECT_EQ(end_of_file(3), -1) << "the Ctrl-Z is held";
+    EXPECT_EQ(read_one_line(3), (line_read{"", 62}));
+    close_file(3, 0);
+    CloseHandle(read_end);
+}
+
+TEST(files_lines, a_pipe_whose_writer_has_gone_ends_its_text)
+{
+    HANDLE read_end = nullptr, write_end = nullptr;
+    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(write_end, "xy", 2, &written, nullptr));
+    CloseHandle(write_end);
+    push_empty();
+    open_file(INPUT_LOCKED, 1, 1, read_end, 3);
+    ASSERT_EQ(error_number(), 0u);
+    EXPECT_EQ(read_all_lines(3), (std::vector<line_read>{{"xy", 0}}));
+    close_file(3, 0);
+    CloseHandle(read_end);
+}
+
+TEST(files_lines, wide_text_lines)
+{
+    const uint16_t wide_input = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1);
+    std::wstring text = L"one\r\ntwo\r\rthree\nfour";
+    text.push_back(0x0D0A);  // one unit whose bytes are CR LF: not a line end
+    text += L"\r\n\x1A" L"after";
+    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    for (int32_t record_length : {1, 2, 3, 5, 128}) {
+        std::vector<line_read> got = read_file_lines(bytes + "!", record_length, wide_input);
+        std::vector<line_read> expected = {{"one", 0}, {"two", 0}, {"", 0}, {"three\nfour?", 0}};
+        EXPECT_EQ(got, expected) << "record length " << record_length << ": got " << describe(got);
+    }
+}
+
+namespace {
+
+std::string random_bytes(std::mt19937& random, size_t length)
+{
+    static const char alphabet[] = {'\r', '\n', '\x1A', '\0', 'a', 'b', 'c', ' ', '\xE9', '\r', '\n', 'z'};
+    std::string bytes(length, ' ');
+    for (char& b : bytes) {
+        uint32_t pick = random() % 40;
+        // Mostly ordinary bytes, so that long lines occur; Ctrl-Z rarely.
+        b = pick < sizeof alphabet && (pick != 2 || random() % 8 == 0) ? alphabet[pick]
+                                                                        : static_cast<char>('d' + random() % 20);
+    }
+    return bytes;
+}
+
+std::vector<int32_t> record_length_sample(std::mt19937& random)
+{
+    std::vector<int32_t> sample = {1, 2, 3, 7, 127, 128, 129, 255, 256, 257, 300};
+    for (int i = 0; i < 4; ++i)
+        sample.push_back(1 + static_cast<int32_t>(random() % 300));
+    return sample;
+}
+
+std::string narrow(const std::wstring& units)
+{
+    if (units.empty())
+        return std::string();
+    int size = WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), nullptr, 0, nullptr,
+                                   nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
+TEST(files_lines, random_byte_files_read_as_the_line_rules_say)
+{
+    uint32_t seed = GetTickCount();
+    std::mt19937 random(seed);
+    for (int file = 0; file < 25; ++file) {
+        std::string bytes = random_bytes(random, random() % 1200);
+        bool fails_at_once = false;
+        std::vector<std::string> lines = reference_lines<char>(bytes, &fails_at_once);
+        std::vector<line_read> expected = expected_reads(lines, fails_at_once);
+        for (int32_t record_length : record_length_sample(random)) {
+            uint8_t lock_code = random() % 2 ? 1 : 4;
+            std::vector<line_read> got = read_file_lines(
+                bytes, record_length,
+                file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | lock_code));
+            ASSERT_EQ(got, expected) << "seed " << seed << ", file " << visible_bytes(bytes) << ", record length "
+                                     << record_length << ", lock code " << int(lock_code) << ": got "
+                                     << describe(got);
+        }
+    }
+}
+
+TEST(files_lines, random_wide_text_files_read_as_the_line_rules_say)
+{
+    static const wchar_t alphabet[] = {0x0D, 0x0A, 0x1A, 0x00, L'a', L'b', 0x0D0A, 0x1A0D, 0x0A0D, 0x0D00, 0xE9};
+    uint32_t seed = GetTickCount();
+    std::mt19937 random(seed);
+    for (int file = 0; file < 20; ++file) {
+        std::wstring units(random() % 700, L' ');
+        for (wchar_t& unit : units) {
+            uint32_t pick = random() % 30;
+            unit = pick < 11 && (pick != 2 || random() % 8 == 0) ? alphabet[pick] : static_cast<wchar_t>(L'd' + pick);
+        }
+        std::string bytes(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+        if (random() % 3 == 0)
+            bytes += 'q';  // an odd last byte is never part of the text
+        bool fails_at_once = false;
+        std::vector<std::string> lines;
+        for (const std::wstring& line : reference_lines<wchar_t>(units, &fails_at_once))
+            lines.push_back(narrow(line));
+        std::vector<line_read> expected = expected_reads(lines, fails_at_once);
+        for (int32_t record_length : record_length_sample(random)) {
+            uint8_t lock_code = random() % 2 ? 1 : 4;
+            std::vector<line_read> got = read_file_lines(
+                bytes, record_length,
+                file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | lock_code));
+            ASSERT_EQ(got, expected) << "seed " << seed << ", file " << visible_bytes(bytes) << ", record length "
+                                     << record_length << ", lock code " << int(lock_code) << ": got "
+                                     << describe(got);
+        }
+    }
+}

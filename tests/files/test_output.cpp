@@ -1,0 +1,166 @@
+// Printing, line ends, flushing and closing, on real files.
+#include <gtest/gtest.h>
+
+#include "tests/files/files_test_support.h"
+
+namespace {
+
+std::string contents(const std::string& path)
+{
+    std::string bytes;
+    if (!read_file_bytes(path, &bytes))
+        return "<unreadable>";
+    return bytes;
+}
+
+struct save_case {
+    std::string text;
+    std::string expected;
+};
+
+}  // namespace
+
+TEST(files_output, test_saving_a_text_as_one_line)
+{
+    const save_case cases[] = {
+        {"ab\r\nc", "ab\r\nc\r\n"},
+        {"ends in a line end\r\n", "ends in a line end\r\n\r\n"},
+        {"", "\r\n"},
+        {std::string("zero\0byte", 9), std::string("zero\0byte\r\n", 11)},
+    };
+    for (const save_case& c : cases) {
+        scratch_folder folder;
+        std::string path = folder.file("notes.txt");
+        ASSERT_EQ(open_path(path, APPEND_LOCKED, 128, 2), 0u);
+        EXPECT_EQ(print_text(2, c.text), 0u);
+        close_file(2, 0);
+        EXPECT_EQ(error_number(), 0u);
+        EXPECT_EQ(contents(path), c.expected) << "saving " << visible_bytes(c.text) << " gave "
+                                              << visible_bytes(contents(path));
+    }
+}
+
+TEST(files_output, write_position_and_column_follow_the_writes)
+{
+    scratch_folder folder;
+    std::string path = folder.file("out.txt");
+    ASSERT_EQ(open_path(path, OUTPUT_LOCKED, 1, 1), 0u);
+    file_record* record = find_file(1);
+    push_text("abc");
+    print_to_file(1);
+    EXPECT_EQ(record->cursor, 3u);
+    EXPECT_EQ(record->buffer_base, 3u);
+    end_print_line(1);
+    EXPECT_EQ(record->cursor, 0u);
+    EXPECT_EQ(record->buffer_base, 5u);
+    EXPECT_EQ(error_number(), 0u);
+    close_file(1, 0);
+    EXPECT_EQ(contents(path), "abc\r\n");
+}
+
+TEST(files_output, printing_to_an_input_file_gives_54_and_pops_the_text)
+{
+    scratch_folder folder;
+    std::string path = folder.file("in.txt");
+    write_file_bytes(path, "keep\r\n");
+    ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
+    push_text("lost");
+    print_to_file(1);
+    EXPECT_EQ(error_number(), 54u);
+    EXPECT_EQ(temp_depth(), 0u);
+    end_print_line(1);
+    EXPECT_EQ(error_number(), 54u);
+    close_file(1, 0);
+    EXPECT_EQ(contents(path), "keep\r\n");
+}
+
+TEST(files_output, numbers_that_are_not_open)
+{
+    push_text("text");
+    print_to_file(9);
+    EXPECT_EQ(error_number(), 52u);
+    EXPECT_EQ(temp_depth(), 0u) << "the text is popped also when the number is not open";
+    end_print_line(9);
+    EXPECT_EQ(error_number(), 52u);
+    flush_file(9);
+    EXPECT_EQ(error_number(), 52u);
+    close_file(9, 0);
+    EXPECT_EQ(error_number(), 0u) << "closing a number that is not open reports nothing";
+    close_file(-3, 0);
+    EXPECT_EQ(error_number(), 0u);
+}
+
+TEST(files_output, a_wide_text_file_gets_utf16_units_and_a_wide_line_end)
+{
+    scratch_folder folder;
+    std::string path = folder.file("wide.txt");
+    ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_WIDE | 1), 1, 1), 0u);
+    EXPECT_EQ(print_text(1, "hi"), 0u);
+    close_file(1, 0);
+    EXPECT_EQ(contents(path), std::string("h\0i\0\r\0\n\0", 8)) << "got " << visible_bytes(contents(path));
+}
+
+TEST(files_output, close_with_a_mode_mask_the_file_does_not_meet_gives_54)
+{
+    scratch_folder folder;
+    ASSERT_EQ(open_path(folder.file("o.txt"), OUTPUT_LOCKED, 1, 1), 0u);
+    close_file(1, FILE_MODE_INPUT);
+    EXPECT_EQ(error_number(), 54u);
+    ASSERT_NE(find_file(1), nullptr) << "the file stays open";
+    close_file(1, FILE_MODE_INPUT | FILE_MODE_OUTPUT);
+    EXPECT_EQ(error_number(), 0u);
+    EXPECT_EQ(find_file(1), nullptr);
+    close_file(1, 0);
+    EXPECT_EQ(error_number(), 0u) << "a second close does nothing";
+}
+
+TEST(files_output, an_output_file_ends_where_writing_ended)
+{
+    scratch_folder folder;
+    std::string path = folder.file("o.txt");
+    write_file_bytes(path, std::string(1000, 'o'));
+    ASSERT_EQ(open_path(path, OUTPUT_LOCKED, 1, 1), 0u);
+    EXPECT_EQ(print_text(1, "short"), 0u);
+    EXPECT_EQ(print_text(1, "lines"), 0u);
+    close_file(1, 0);
+    EXPECT_EQ(contents(path), "short\r\nlines\r\n");
+}
+
+TEST(files_output, close_all_files_closes_every_number_newest_first)
+{
+    scratch_folder folder;
+    for (int16_t n = 1; n <= 3; ++n)
+        ASSERT_EQ(open_path(folder.file("f" + std::to_string(n)), OUTPUT_LOCKED, 1, n), 0u);
+    close_all_files();
+    EXPECT_EQ(error_number(), 0u);
+    for (int16_t n = 1; n <= 3; ++n) {
+        EXPECT_EQ(find_file(n), nullptr);
+        // Nobody holds the file any more.
+        HANDLE h = CreateFileA(folder.file("f" + std::to_string(n)).c_str(), GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << "file " << n << " is still held";
+        CloseHandle(h);
+    }
+    close_all_files();
+    EXPECT_EQ(error_number(), 0u);
+}
+
+TEST(files_output, flush_and_rename_replace_a_file_in_one_step)
+{
+    scratch_folder folder;
+    std::string notes = folder.file("notes.txt");
+    std::string temporary = folder.file("notes.tmp");
+    write_file_bytes(notes, "old\r\n");
+    ASSERT_EQ(open_path(temporary, OUTPUT_LOCKED, 1, 2), 0u);
+    EXPECT_EQ(print_text(2, "new"), 0u);
+    flush_file(2);
+    EXPECT_EQ(error_number(), 0u);
+    close_file(2, 0);
+    push_wide_text(temporary);
+    push_wide_text(notes);
+    rename_file();
+    EXPECT_EQ(error_number(), 0u);
+    EXPECT_EQ(temp_depth(), 0u);
+    EXPECT_EQ(contents(notes), "new\r\n");
+    EXPECT_FALSE(file_exists(temporary));
+}
