@@ -85,7 +85,8 @@ HWND first_owned_control(HWND owner)
 }
 
 // The walk behind next_owned and next_owned_bar.  `after` must still be in the
-// registry; when it is not, the walk ends.
+// registry; when it is not, the walk ends.  The plain walk takes every record
+// the window owns: a tab control owns the dialog records of its pages.
 static window_record* next_owned_where(HWND owner, window_record* after, bool bars_only)
 {
     lock_hold hold(&g_registry_lock);
@@ -99,9 +100,10 @@ static window_record* next_owned_where(HWND owner, window_record* after, bool ba
         record = record->next;
     }
     for (; record; record = record->next) {
-        if (!(record->kind & KIND_CONTROL) || record->owner != owner)
+        if (record->owner != owner)
             continue;
-        if (bars_only && record->class_index != 20 && record->class_index != 21)
+        if (bars_only && (!(record->kind & KIND_CONTROL) ||
+                          (record->class_index != 20 && record->class_index != 21)))
             continue;
         return record;
     }

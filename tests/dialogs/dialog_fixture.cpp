@@ -1,0 +1,126 @@
+#include "tests/dialogs/dialog_fixture.h"
+
+#include <stdio.h>
+
+callback_script g_script;
+owner_log g_owner_log;
+HWND modal_watchdog::watched = nullptr;
+bool modal_watchdog::fired = false;
+
+HWND make_dialog(uint32_t units, int32_t x, int32_t y, int32_t width, int32_t height,
+                 uint32_t style, uint32_t ex_style, HWND parent, const std::string& caption)
+{
+    push_text(caption);
+    to_wide_in_place(0);
+    return create_dialog(units, parent, x, y, width, height, style, ex_style);
+}
+
+window_holder::~window_holder()
+{
+    if (hwnd && IsWindow(hwnd))
+        DestroyWindow(hwnd);
+}
+
+HWND make_child(HWND parent, const wchar_t* class_name, uint32_t id, uint32_t style, int x, int y,
+                int width, int height)
+{
+    return CreateWindowExW(0, class_name, L"", WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                           parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)),
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+static void push_wide(const std::wstring& text)
+{
+    push_owned(copy_wide_string(text.data(), static_cast<uint32_t>(text.size())));
+}
+
+HWND add_test_control(HWND dialog, uint32_t row, uint32_t id, const std::wstring& text, int32_t x,
+                      int32_t y, int32_t width, int32_t height, dialog_callback callback)
+{
+    push_wide(L"");
+    push_wide(text);
+    add_control(row, dialog, id, nullptr, x, y, width, height, 0, 0, callback);
+    return GetDlgItem(dialog, static_cast<int>(id));
+}
+
+int32_t recording_callback(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam)
+{
+    activation frame;  // an application procedure
+    g_script.seen.push_back({dialog, message, wparam, lparam});
+    return g_script.act ? g_script.act(dialog, message, wparam, lparam) : 0;
+}
+
+std::vector<seen_message> seen_of(uint32_t message)
+{
+    std::vector<seen_message> found;
+    for (const seen_message& seen : g_script.seen) {
+        if (seen.message == message)
+            found.push_back(seen);
+    }
+    return found;
+}
+
+std::string seen_list()
+{
+    std::string text;
+    for (const seen_message& seen : g_script.seen) {
+        char item[48];
+        snprintf(item, sizeof(item), "%s0x%X(%X,%X)", text.empty() ? "" : " ", seen.message,
+                 seen.wparam, seen.lparam);
+        text += item;
+    }
+    return text;
+}
+
+static void CALLBACK watchdog_fires(HWND, UINT, UINT_PTR, DWORD)
+{
+    modal_watchdog::fired = true;
+    if (modal_watchdog::watched && IsWindow(modal_watchdog::watched))
+        DestroyWindow(modal_watchdog::watched);
+}
+
+modal_watchdog::modal_watchdog(HWND dialog, UINT milliseconds)
+{
+    watched = dialog;
+    fired = false;
+    timer = SetTimer(nullptr, 0, milliseconds, watchdog_fires);
+}
+
+modal_watchdog::~modal_watchdog()
+{
+    KillTimer(nullptr, timer);
+    watched = nullptr;
+}
+
+static LRESULT CALLBACK owner_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_ENTERIDLE)
+        g_owner_log.enter_idle.push_back({wparam, lparam});
+    else
+        g_owner_log.messages.push_back(message);
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+HWND make_owner_window()
+{
+    static const wchar_t class_name[] = L"dialog_test_owner";
+    WNDCLASSW window_class = {};
+    window_class.lpfnWndProc = owner_procedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = class_name;
+    RegisterClassW(&window_class);  // a second registration fails harmlessly
+    return CreateWindowExW(0, class_name, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 150,
+                           500, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+bool icon_alive(HICON icon)
+{
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info))
+        return false;
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    return true;
+}

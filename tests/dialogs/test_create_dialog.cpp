@@ -1,0 +1,383 @@
+// Dialog creation: the template handed to the window system, the style
+// adjustments, pixel and dialog-unit sizing, placement and the caption.
+#include "tests/dialogs/dialog_fixture.h"
+
+#include <string.h>
+
+namespace {
+
+uint16_t word_at(const uint8_t* bytes, uint32_t offset)
+{
+    uint16_t value;
+    memcpy(&value, bytes + offset, 2);
+    return value;
+}
+
+uint32_t dword_at(const uint8_t* bytes, uint32_t offset)
+{
+    uint32_t value;
+    memcpy(&value, bytes + offset, 4);
+    return value;
+}
+
+std::wstring wide_at(const uint8_t* bytes, uint32_t offset)
+{
+    std::wstring text;
+    while (uint16_t unit = word_at(bytes, offset)) {
+        text += static_cast<wchar_t>(unit);
+        offset += 2;
+    }
+    return text;
+}
+
+RECT window_rect_of(HWND window)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT client_rect_of(HWND window)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetClientRect(window, &rect);
+    return rect;
+}
+
+RECT work_area()
+{
+    RECT work = {0, 0, 0, 0};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+// Makes the thread's default dialog font a font of this description for the
+// lifetime of the object.
+struct default_font_override {
+    default_font_override(const std::wstring& face, float points, uint32_t style)
+    {
+        push_owned(copy_wide_string(face.data(), static_cast<uint32_t>(face.size())));
+        uint32_t number = create_font(points, style, 0, 0, 0);
+        saved = current_thread_record()->default_dialog_font;
+        current_thread_record()->default_dialog_font = static_cast<int32_t>(number);
+    }
+    ~default_font_override() { current_thread_record()->default_dialog_font = saved; }
+    int32_t saved;
+};
+
+}  // namespace
+
+// Every field of the template, at its offset in the platform's layout.
+TEST(dialog_template, fields_in_platform_order)
+{
+    alignas(4) uint8_t bytes[512];
+    uint32_t size = build_dialog_template(bytes, 0x80C000D4, WS_EX_TOPMOST, 0x12345, -2, 1000, 700);
+
+    EXPECT_EQ(word_at(bytes, 0), 1) << "dlgVer";
+    EXPECT_EQ(word_at(bytes, 2), 0xFFFF) << "signature";
+    EXPECT_EQ(dword_at(bytes, 4), 0u) << "helpID";
+    EXPECT_EQ(dword_at(bytes, 8), static_cast<uint32_t>(WS_EX_TOPMOST)) << "exStyle";
+    EXPECT_EQ(dword_at(bytes, 12), 0x80C000D4u) << "style";
+    EXPECT_EQ(word_at(bytes, 16), 0) << "cDlgItems";
+    EXPECT_EQ(word_at(bytes, 18), 0x2345) << "x keeps its low 16 bits";
+    EXPECT_EQ(word_at(bytes, 20), 0xFFFE) << "y keeps its low 16 bits";
+    EXPECT_EQ(word_at(bytes, 22), 1000) << "cx";
+    EXPECT_EQ(word_at(bytes, 24), 700) << "cy";
+    EXPECT_EQ(word_at(bytes, 26), 0) << "menu: none";
+    EXPECT_EQ(word_at(bytes, 28), 0) << "windowClass: the dialog class";
+    EXPECT_EQ(wide_at(bytes, 30), L" ") << "title: one space";
+    // Font 1: "MS Sans Serif", 8 points, weight 400 (which the template
+    // states as 700), not italic, character set 0.
+    EXPECT_EQ(word_at(bytes, 34), 8) << "pointsize";
+    EXPECT_EQ(word_at(bytes, 36), 700) << "weight";
+    EXPECT_EQ(bytes[38], 0) << "italic";
+    EXPECT_EQ(bytes[39], 0) << "charset";
+    EXPECT_EQ(wide_at(bytes, 40), L"MS Sans Serif") << "typeface";
+    EXPECT_EQ(size, 40u + 2 * 14) << "the template ends after the face's terminating 0";
+}
+
+// The point size is rounded to the nearest integer, halves to even; the
+// italic flag and the face come from the thread's default dialog font.
+TEST(dialog_template, font_fields_follow_the_default_dialog_font)
+{
+    struct case_row {
+        float points;
+        uint32_t style;
+        uint16_t point_field;
+        uint8_t italic;
+    };
+    const case_row rows[] = {
+        {8.5f, 0, 8, 0}, {9.5f, 0, 10, 0}, {10.4f, FONT_ITALIC, 10, 1}, {10.6f, FONT_BOLD, 11, 0},
+    };
+    for (const case_row& row : rows) {
+        default_font_override font(L"Tahoma", row.points, row.style);
+        alignas(4) uint8_t bytes[512];
+        build_dialog_template(bytes, 0x80C000D4, 0, 0, 0, 10, 10);
+        EXPECT_EQ(word_at(bytes, 34), row.point_field) << "points " << row.points;
+        EXPECT_EQ(word_at(bytes, 36), 700) << "a font with a weight is stated as 700";
+        EXPECT_EQ(bytes[38], row.italic) << "points " << row.points;
+        EXPECT_EQ(wide_at(bytes, 40), L"Tahoma");
+    }
+}
+
+TEST(dialog_style, adjustments)
+{
+    HWND parent = reinterpret_cast<HWND>(0x1234);
+    struct case_row {
+        const char* name;
+        uint32_t style;
+        HWND parent;
+        int32_t x, y;
+        uint32_t expected;
+    };
+    const case_row rows[] = {
+        {"0 takes the default", 0, nullptr, 0, 0, 0x80C000D4},
+        {"template bits always on", WS_POPUP, nullptr, 0, 0, WS_POPUP | 0x54},
+        {"never visible or system-modal", WS_POPUP | WS_VISIBLE | DS_SYSMODAL, nullptr, 0, 0,
+         WS_POPUP | 0x54},
+        {"centre marker in x", WS_POPUP, nullptr, CENTRE_MARKER, 5, WS_POPUP | 0x54 | DS_CENTER},
+        {"centre marker in y", WS_POPUP, nullptr, 5, CENTRE_MARKER, WS_POPUP | 0x54 | DS_CENTER},
+        {"a child loses WS_POPUP and DS_ABSALIGN", WS_CHILD | WS_POPUP | DS_ABSALIGN, parent, 0, 0,
+         WS_CHILD | 0x54},
+        {"a child without parent becomes a popup", WS_CHILD | DS_ABSALIGN, nullptr, 0, 0,
+         WS_POPUP | 0x54},
+    };
+    for (const case_row& row : rows)
+        EXPECT_EQ(adjust_dialog_style(row.style, row.parent, row.x, row.y), row.expected)
+            << row.name << ": got 0x" << std::hex << adjust_dialog_style(row.style, row.parent, row.x, row.y);
+}
+
+// In pixel mode the client area is exactly the size asked, and the position
+// without a parent is in screen coordinates.
+TEST(create_dialog, pixel_mode_gives_the_exact_client_area)
+{
+    struct case_row {
+        int32_t width, height;
+    };
+    const case_row rows[] = {{1000, 700}, {400, 300}, {123, 45}};
+    for (const case_row& row : rows) {
+        window_holder dialog(make_dialog(KIND_PIXELS, 105, 114, row.width, row.height));
+        ASSERT_NE(dialog.hwnd, nullptr);
+        RECT client = client_rect_of(dialog.hwnd);
+        EXPECT_EQ(client.right, row.width) << "client width";
+        EXPECT_EQ(client.bottom, row.height) << "client height";
+        RECT frame = window_rect_of(dialog.hwnd);
+        EXPECT_EQ(frame.left, 105);
+        EXPECT_EQ(frame.top, 114);
+        EXPECT_GT(frame.right - frame.left, row.width) << "the window is larger by its frame";
+    }
+}
+
+// Dialog units are converted by the window system with the template's font.
+TEST(create_dialog, dialog_units_convert_through_the_template_font)
+{
+    window_holder dialog(make_dialog(KIND_DIALOG_UNITS, 10, 10, 200, 100));
+    ASSERT_NE(dialog.hwnd, nullptr);
+
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog.hwnd, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr) << "the template's font was made";
+    LOGFONTW description = {};
+    GetObjectW(font, sizeof(description), &description);
+    EXPECT_STREQ(description.lfFaceName, L"MS Sans Serif");
+    EXPECT_EQ(description.lfWeight, 700) << "the template states weight 700";
+
+    // Base units of that font, measured independently of the dialog.
+    HDC dc = GetDC(dialog.hwnd);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(dialog.hwnd, dc);
+    int base_x = (extent.cx / 26 + 1) / 2;
+    int base_y = metrics.tmHeight;
+
+    RECT client = client_rect_of(dialog.hwnd);
+    EXPECT_EQ(client.right, MulDiv(200, base_x, 4)) << "base x " << base_x;
+    EXPECT_EQ(client.bottom, MulDiv(100, base_y, 8)) << "base y " << base_y;
+
+    RECT mapped = {0, 0, 200, 100};
+    MapDialogRect(dialog.hwnd, &mapped);
+    EXPECT_EQ(client.right, mapped.right);
+    EXPECT_EQ(client.bottom, mapped.bottom);
+
+    const window_record* record = find_record(dialog.hwnd);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->font, reinterpret_cast<uintptr_t>(font)) << "the record keeps WM_GETFONT's font";
+}
+
+// A centre marker centres in both directions on the work area, with the
+// full window size; a window larger than the work area goes to 0.
+TEST(create_dialog, pixel_mode_centres_on_the_work_area)
+{
+    RECT work = work_area();
+    window_holder centred(make_dialog(KIND_PIXELS, CENTRE_MARKER, 50, 300, 200));
+    ASSERT_NE(centred.hwnd, nullptr);
+    RECT frame = window_rect_of(centred.hwnd);
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    EXPECT_EQ(frame.left, (work.left + work.right - width) / 2);
+    EXPECT_EQ(frame.top, (work.top + work.bottom - height) / 2) << "y centred too";
+    EXPECT_EQ(client_rect_of(centred.hwnd).right, 300);
+
+    window_holder wide(make_dialog(KIND_PIXELS, 40, CENTRE_MARKER, work.right + 500, 100));
+    ASSERT_NE(wide.hwnd, nullptr);
+    EXPECT_EQ(window_rect_of(wide.hwnd).left, 0) << "wider than the work area";
+}
+
+// In dialog units the window system centres the dialog itself.
+TEST(create_dialog, dialog_units_centre_by_the_window_system)
+{
+    RECT work = work_area();
+    window_holder dialog(make_dialog(KIND_DIALOG_UNITS, CENTRE_MARKER, 0, 120, 80));
+    ASSERT_NE(dialog.hwnd, nullptr);
+    EXPECT_TRUE(GetWindowLongW(dialog.hwnd, GWL_STYLE) & DS_CENTER);
+    RECT frame = window_rect_of(dialog.hwnd);
+    int expected_left = work.left + (work.right - work.left - (frame.right - frame.left)) / 2;
+    int expected_top = work.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2;
+    EXPECT_NEAR(frame.left, expected_left, 1);
+    EXPECT_NEAR(frame.top, expected_top, 1);
+}
+
+// Pixel positions of a popup with a parent count from the parent's client
+// area; a child clamps negative positions unless it is a DS_CONTROL child.
+TEST(create_dialog, pixel_positions_relative_to_the_parent)
+{
+    window_holder owner(make_owner_window());
+    ASSERT_NE(owner.hwnd, nullptr);
+    POINT corner = {0, 0};
+    ClientToScreen(owner.hwnd, &corner);
+
+    window_holder popup(make_dialog(KIND_PIXELS, 10, 20, 100, 50, 0, 0, owner.hwnd));
+    ASSERT_NE(popup.hwnd, nullptr);
+    RECT frame = window_rect_of(popup.hwnd);
+    EXPECT_EQ(frame.left, corner.x + 10);
+    EXPECT_EQ(frame.top, corner.y + 20);
+
+    window_holder child(make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD, 0, owner.hwnd));
+    ASSERT_NE(child.hwnd, nullptr);
+    frame = window_rect_of(child.hwnd);
+    EXPECT_EQ(frame.left, corner.x) << "negative x of a child becomes 0";
+    EXPECT_EQ(frame.top, corner.y) << "negative y of a child becomes 0";
+
+    window_holder control(
+        make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD | DS_CONTROL, 0, owner.hwnd));
+    ASSERT_NE(control.hwnd, nullptr);
+    frame = window_rect_of(control.hwnd);
+    EXPECT_EQ(frame.left, corner.x - 15) << "a DS_CONTROL child keeps its position";
+    EXPECT_EQ(frame.top, corner.y - 25);
+}
+
+// The dialog stays hidden whatever the style says; a child style without a
+// parent gives a popup; the record holds the adjusted style and the kind.
+TEST(create_dialog, hidden_popup_and_record_fields)
+{
+    int32_t live = g_live_dialogs;
+    window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 200, 100, WS_CHILD | WS_VISIBLE | WS_CAPTION,
+                                     WS_EX_TOOLWINDOW));
+    ASSERT_NE(dialog.hwnd, nullptr);
+    EXPECT_FALSE(IsWindowVisible(dialog.hwnd)) << "WS_VISIBLE never shows at creation";
+    LONG style = GetWindowLongW(dialog.hwnd, GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP) << "style 0x" << std::hex << style;
+    EXPECT_FALSE(style & WS_CHILD) << "style 0x" << std::hex << style;
+    EXPECT_EQ(GetParent(dialog.hwnd), nullptr);
+    EXPECT_EQ(g_live_dialogs, live + 1) << "the window system's WM_INITDIALOG was counted";
+
+    const window_record* record = find_record(dialog.hwnd);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->kind, 0x40000002u);
+    EXPECT_EQ(record->owner, nullptr);
+    EXPECT_EQ(record->style, static_cast<uint32_t>(WS_POPUP | WS_CAPTION | 0x54));
+    EXPECT_EQ(record->ex_style, static_cast<uint32_t>(WS_EX_TOOLWINDOW));
+    EXPECT_EQ(record->show_command, SW_SHOW);
+    EXPECT_EQ(record->callback, nullptr);
+    EXPECT_EQ(record->result_ref, nullptr);
+
+    DestroyWindow(dialog.hwnd);
+    EXPECT_EQ(g_live_dialogs, live) << "WM_DESTROY counted the dialog out";
+    EXPECT_EQ(find_record(dialog.hwnd), nullptr) << "WM_NCDESTROY released the record";
+}
+
+// The default style: a captioned popup with a modal frame and no system
+// menu; the kind records dialog units; show commands follow the style.
+TEST(create_dialog, default_style_and_show_commands)
+{
+    window_holder dialog(make_dialog(KIND_DIALOG_UNITS, 0, 0, 100, 60, 0));
+    ASSERT_NE(dialog.hwnd, nullptr);
+    LONG style = GetWindowLongW(dialog.hwnd, GWL_STYLE);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & WS_SYSMENU) << "no system menu";
+    EXPECT_TRUE(GetWindowLongW(dialog.hwnd, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME)
+        << "DS_MODALFRAME gives the modal frame";
+    EXPECT_EQ(find_record(dialog.hwnd)->kind, 0x40000001u);
+
+    struct case_row {
+        uint32_t style;
+        int32_t show_command;
+    };
+    const case_row rows[] = {{WS_POPUP | WS_CAPTION | WS_MAXIMIZE, SW_MAXIMIZE},
+                             {WS_POPUP | WS_CAPTION | WS_MINIMIZE, SW_MINIMIZE},
+                             {WS_POPUP | WS_CAPTION | WS_MAXIMIZE | WS_MINIMIZE, SW_MAXIMIZE},
+                             {WS_POPUP | WS_CAPTION, SW_SHOW}};
+    for (const case_row& row : rows) {
+        window_holder shown(make_dialog(KIND_PIXELS, 0, 0, 100, 60, row.style));
+        ASSERT_NE(shown.hwnd, nullptr);
+        EXPECT_EQ(find_record(shown.hwnd)->show_command, row.show_command)
+            << "style 0x" << std::hex << row.style;
+    }
+}
+
+// The template's title is a space; the caption replaces it, also when the
+// caption is empty, and the caption leaves the temporary-string stack.
+TEST(create_dialog, caption_replaces_the_template_title)
+{
+    struct case_row {
+        const char* caption;
+        const wchar_t* expected;
+    };
+    const case_row rows[] = {{"Veslinn", L"Veslinn"}, {"", L""}};
+    for (const case_row& row : rows) {
+        uint32_t depth = temp_depth();
+        window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 100, 60, 0, 0, nullptr, row.caption));
+        ASSERT_NE(dialog.hwnd, nullptr);
+        EXPECT_EQ(temp_depth(), depth) << "the caption was consumed";
+        wchar_t text[64] = L"unchanged";
+        int length = GetWindowTextW(dialog.hwnd, text, 64);
+        EXPECT_STREQ(text, row.expected) << "length " << length;
+    }
+}
+
+// A window system refusal gives 0, no record, and the caption is still
+// taken off the stack.
+TEST(create_dialog, refused_creation_consumes_the_caption)
+{
+    uint32_t depth = temp_depth();
+    uint32_t records = registry_length();
+    int32_t live = g_live_dialogs;
+    HWND bogus_parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7FFFFFF0));
+    HWND dialog = make_dialog(KIND_PIXELS, 0, 0, 100, 60, 0, 0, bogus_parent);
+    EXPECT_EQ(dialog, nullptr);
+    EXPECT_EQ(temp_depth(), depth);
+    EXPECT_EQ(registry_length(), records);
+    EXPECT_EQ(g_live_dialogs, live);
+    EXPECT_EQ(error_number(), 0u) << "no run-time error for a refused dialog";
+}
+
+// Coordinates beyond 16 bits reach the template truncated; in pixel mode
+// the final size is the full value.
+TEST(create_dialog, pixel_sizes_beyond_16_bits_are_kept)
+{
+    alignas(4) uint8_t bytes[512];
+    build_dialog_template(bytes, 0x80C000D4, 0, 0, 0, 0x10000 + 300, 0x10000 + 200);
+    EXPECT_EQ(word_at(bytes, 22), 300);
+    EXPECT_EQ(word_at(bytes, 24), 200);
+
+    // A client width of 70000 pixels: the window system may limit a window's
+    // size to what its coordinates hold, so the check is that the engine
+    // asked for more than the template's 16 bits carry.
+    window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 300, 0x10000 + 200));
+    ASSERT_NE(dialog.hwnd, nullptr);
+    EXPECT_GT(client_rect_of(dialog.hwnd).bottom, 200) << "not the truncated template height";
+}

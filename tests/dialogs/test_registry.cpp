@@ -1,0 +1,283 @@
+// Window records and the registry: registration, lookups, walks by owner,
+// shared brushes and what a release gives back.
+#include "tests/dialogs/dialog_fixture.h"
+
+
+namespace {
+
+// A real window to register by hand, with its record released (if any) and
+// the window destroyed at the end.
+struct registered_window {
+    registered_window(HWND owner_window, uint32_t kind, uint32_t class_index,
+                      const wchar_t* class_name = L"STATIC")
+    {
+        hwnd = CreateWindowExW(0, class_name, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        record = register_window(hwnd, owner_window, kind, class_index);
+    }
+    ~registered_window()
+    {
+        release_window_record(hwnd);
+        DestroyWindow(hwnd);
+    }
+    registered_window(const registered_window&) = delete;
+    registered_window& operator=(const registered_window&) = delete;
+    HWND hwnd;               // owned
+    window_record* record;   // owned by the registry
+};
+
+HBRUSH solid(COLORREF color) { return CreateSolidBrush(color); }
+
+}  // namespace
+
+TEST(registry, register_fills_the_record_and_refuses_a_second_one)
+{
+    uint32_t before = registry_length();
+    registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    ASSERT_NE(dialog.record, nullptr);
+    EXPECT_EQ(find_record(dialog.hwnd), dialog.record);
+    EXPECT_EQ(g_registry_head, dialog.record) << "newest first";
+    EXPECT_EQ(dialog.record->back_color, COLOR_CODE_NOT_SET);
+    EXPECT_EQ(dialog.record->text_color, COLOR_CODE_NOT_SET);
+    EXPECT_EQ(dialog.record->kind, KIND_DIALOG | KIND_PIXELS);
+    EXPECT_EQ(dialog.record->callback, nullptr);
+    EXPECT_EQ(dialog.record->default_brush, nullptr) << "only graphic kinds get a default brush";
+    EXPECT_EQ(registry_length(), before + 1);
+
+    dialog.record->show_command = 77;
+    EXPECT_EQ(register_window(dialog.hwnd, nullptr, KIND_CONTROL, 5), nullptr);
+    EXPECT_EQ(registry_length(), before + 1);
+    EXPECT_EQ(find_record(dialog.hwnd)->show_command, 77) << "the existing record is untouched";
+    EXPECT_EQ(find_record(dialog.hwnd)->kind, KIND_DIALOG | KIND_PIXELS);
+}
+
+// Lookups of a handle that was never registered find nothing and change
+// nothing.
+TEST(registry, unknown_handles_change_nothing)
+{
+    registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    registered_window control(dialog.hwnd, KIND_CONTROL | KIND_PIXELS, 1);
+    HWND unknown = GetDesktopWindow();
+    uint32_t before = registry_length();
+
+    EXPECT_EQ(find_record(unknown), nullptr);
+    EXPECT_EQ(find_record(nullptr), nullptr);
+    EXPECT_EQ(first_owned_control(unknown), nullptr);
+    uint32_t value = 123;
+    EXPECT_FALSE(get_record_field(unknown, 3, &value));
+    EXPECT_EQ(value, 0u) << "a read without a record yields 0";
+    EXPECT_FALSE(set_record_field(unknown, 3, 99));
+    release_window_record(unknown);
+
+    EXPECT_EQ(registry_length(), before);
+    EXPECT_EQ(find_record(control.hwnd), control.record);
+    EXPECT_EQ(first_owned_control(dialog.hwnd), control.hwnd);
+
+    ASSERT_TRUE(set_record_field(control.hwnd, 6, 3)) << "field 6 is show_command";
+    EXPECT_EQ(control.record->show_command, 3);
+    ASSERT_TRUE(get_record_field(control.hwnd, 3, &value));
+    EXPECT_EQ(value, KIND_CONTROL | KIND_PIXELS) << "field 3 is kind";
+}
+
+// The walks by owner: newest control first, bars only for the bar walk,
+// dialog records owned by a window for the plain walk.
+TEST(registry, walks_by_owner)
+{
+    registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    registered_window other(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    registered_window status(dialog.hwnd, KIND_CONTROL, 20);
+    registered_window button(dialog.hwnd, KIND_CONTROL, 1);
+    registered_window foreign(other.hwnd, KIND_CONTROL, 21);
+    registered_window toolbar(dialog.hwnd, KIND_CONTROL, 21);
+    registered_window page(dialog.hwnd, KIND_DIALOG | KIND_PIXELS, 0);
+
+    EXPECT_EQ(first_owned_control(dialog.hwnd), toolbar.hwnd) << "newest control first";
+    EXPECT_EQ(first_owned_control(other.hwnd), foreign.hwnd);
+
+    EXPECT_EQ(next_owned_bar(dialog.hwnd, nullptr), toolbar.record);
+    EXPECT_EQ(next_owned_bar(dialog.hwnd, toolbar.record), status.record);
+    EXPECT_EQ(next_owned_bar(dialog.hwnd, status.record), nullptr);
+
+    std::vector<HWND> owned;
+    for (window_record* r = next_owned(dialog.hwnd, nullptr); r; r = next_owned(dialog.hwnd, r))
+        owned.push_back(r->hwnd);
+    std::vector<HWND> expected = {page.hwnd, toolbar.hwnd, button.hwnd, status.hwnd};
+    EXPECT_EQ(owned, expected) << "every record the window owns, newest first";
+}
+
+// The brush of the newest record that holds one for a colour; records that
+// carry the colour without a brush are passed over.
+TEST(registry, find_shared_brush_rules)
+{
+    registered_window older(nullptr, KIND_CONTROL, 9);
+    registered_window without_brush(nullptr, KIND_CONTROL, 9);
+    registered_window newer(nullptr, KIND_CONTROL, 9);
+    HBRUSH red_old = solid(RGB(255, 0, 0));
+    HBRUSH red_new = solid(RGB(255, 0, 0));
+    older.record->back_color = RGB(255, 0, 0);
+    older.record->back_brush = red_old;
+    without_brush.record->back_color = RGB(0, 0, 255);
+    newer.record->back_color = RGB(255, 0, 0);
+    newer.record->back_brush = red_new;
+
+    EXPECT_EQ(find_shared_brush(RGB(255, 0, 0)), red_new) << "newest first";
+    EXPECT_EQ(find_shared_brush(RGB(0, 0, 255)), nullptr) << "a colour without a brush";
+    EXPECT_EQ(find_shared_brush(RGB(1, 2, 3)), nullptr);
+
+    // A graphic kind's default brush is found for its default colour and
+    // shared by the next graphic record.
+    registered_window graphic(nullptr, KIND_CONTROL, 14);
+    ASSERT_NE(graphic.record->default_brush, nullptr);
+    EXPECT_EQ(graphic.record->default_back_color, static_cast<int32_t>(GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(graphic.record->default_text_color, static_cast<int32_t>(GetSysColor(COLOR_WINDOWTEXT)));
+    EXPECT_EQ(find_shared_brush(graphic.record->default_back_color), graphic.record->default_brush);
+    registered_window second(nullptr, KIND_CONTROL, 15);
+    EXPECT_EQ(second.record->default_brush, graphic.record->default_brush);
+
+    older.record->back_brush = nullptr;  // the test deletes these itself
+    newer.record->back_brush = nullptr;
+    older.record->back_color = COLOR_CODE_NOT_SET;
+    newer.record->back_color = COLOR_CODE_NOT_SET;
+    DeleteObject(red_old);
+    DeleteObject(red_new);
+}
+
+// Two records sharing a brush: the brush goes with the last of them.
+TEST(registry, shared_brush_is_deleted_with_its_last_owner)
+{
+    registered_window first(nullptr, KIND_CONTROL, 9);
+    registered_window second(nullptr, KIND_CONTROL, 9);
+    HBRUSH green = solid(RGB(0, 64, 0));
+    first.record->back_color = RGB(0, 64, 0);
+    first.record->back_brush = green;
+    second.record->back_color = RGB(0, 64, 0);
+    second.record->back_brush = green;
+
+    release_window_record(first.hwnd);
+    EXPECT_TRUE(gdi_alive(green)) << "still shown by the second record";
+    release_window_record(second.hwnd);
+    EXPECT_FALSE(gdi_alive(green)) << "deleted with the last owner";
+
+    // Graphic default brushes follow the same rule.
+    registered_window graphic_a(nullptr, KIND_CONTROL, 14);
+    registered_window graphic_b(nullptr, KIND_CONTROL, 26);
+    HBRUSH face = graphic_a.record->default_brush;
+    EXPECT_EQ(graphic_b.record->default_brush, face);
+    release_window_record(graphic_a.hwnd);
+    EXPECT_TRUE(gdi_alive(face));
+    release_window_record(graphic_b.hwnd);
+    EXPECT_FALSE(gdi_alive(face));
+}
+
+// Colour codes -1, -2 and -3 own no brush: a release never deletes one.
+TEST(registry, negative_colour_codes_never_delete_a_brush)
+{
+    const int32_t codes[] = {COLOR_CODE_SYSTEM, COLOR_CODE_TRANSPARENT, COLOR_CODE_NOT_SET};
+    for (int32_t code : codes) {
+        registered_window control(nullptr, KIND_CONTROL, 5);
+        HBRUSH brush = solid(RGB(9, 9, 9));
+        control.record->back_color = code;
+        control.record->back_brush = brush;
+        release_window_record(control.hwnd);
+        EXPECT_TRUE(gdi_alive(brush)) << "code " << code;
+        DeleteObject(brush);
+    }
+}
+
+// Icons and the image go with the record, the image by its kind bit.
+TEST(registry, release_destroys_icons_and_the_image_by_kind)
+{
+    struct case_row {
+        uint32_t image_bit;
+        bool icon_image;
+        bool destroyed;
+    };
+    const case_row rows[] = {{KIND_IMAGE_ICON, true, true},
+                             {KIND_IMAGE_BITMAP, false, true},
+                             {0, false, false}};
+    for (const case_row& row : rows) {
+        registered_window control(nullptr, KIND_CONTROL | row.image_bit, 10);
+        HICON large = CopyIcon(LoadIconW(nullptr, MAKEINTRESOURCEW(32512)));
+        HICON small = CopyIcon(LoadIconW(nullptr, MAKEINTRESOURCEW(32512)));
+        HANDLE image = row.icon_image ? static_cast<HANDLE>(CopyIcon(LoadIconW(nullptr, MAKEINTRESOURCEW(32513))))
+                                      : static_cast<HANDLE>(CreateBitmap(4, 4, 1, 32, nullptr));
+        control.record->large_icon = large;
+        control.record->small_icon = small;
+        control.record->image = image;
+
+        release_window_record(control.hwnd);
+        EXPECT_FALSE(icon_alive(large));
+        EXPECT_FALSE(icon_alive(small));
+        bool alive = row.icon_image ? icon_alive(static_cast<HICON>(image)) : gdi_alive(image);
+        EXPECT_EQ(alive, !row.destroyed) << "image bit 0x" << std::hex << row.image_bit;
+        if (alive)
+            DeleteObject(image);
+    }
+}
+
+// A graphic record's drawing objects: the picture is taken out of the
+// memory context and deleted, the context deleted, companions destroyed.
+TEST(registry, release_gives_back_graphic_objects)
+{
+    registered_window graphic(nullptr, KIND_CONTROL, 14);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP picture = CreateBitmap(8, 8, 1, 32, nullptr);
+    HGDIOBJ first = SelectObject(dc, picture);
+    HBRUSH object = solid(RGB(1, 1, 1));
+    HWND companion = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+    uint32_t* block = graphic.record->graphic_block;
+    block[GRAPHIC_MEMORY_DC] = reinterpret_cast<uintptr_t>(dc);
+    block[GRAPHIC_FIRST_BITMAP] = reinterpret_cast<uintptr_t>(first);
+    block[GRAPHIC_OBJECT] = reinterpret_cast<uintptr_t>(object);
+    block[GRAPHIC_COMPANION_FIRST + 1] = reinterpret_cast<uintptr_t>(companion);
+
+    release_window_record(graphic.hwnd);
+    EXPECT_FALSE(gdi_alive(picture));
+    EXPECT_FALSE(gdi_alive(object));
+    EXPECT_FALSE(gdi_alive(dc));
+    EXPECT_TRUE(gdi_alive(first)) << "the context's first bitmap is the stock one";
+    EXPECT_FALSE(IsWindow(companion));
+}
+
+// Releasing a dialog releases its controls first, and only its own.
+TEST(registry, releasing_a_dialog_releases_its_controls)
+{
+    registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    registered_window other(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    registered_window a(dialog.hwnd, KIND_CONTROL, 1);
+    registered_window b(dialog.hwnd, KIND_CONTROL, 9);
+    registered_window c(other.hwnd, KIND_CONTROL, 1);
+    uint32_t before = registry_length();
+
+    release_window_record(dialog.hwnd);
+    EXPECT_EQ(find_record(dialog.hwnd), nullptr);
+    EXPECT_EQ(find_record(a.hwnd), nullptr);
+    EXPECT_EQ(find_record(b.hwnd), nullptr);
+    EXPECT_EQ(find_record(c.hwnd), c.record);
+    EXPECT_EQ(find_record(other.hwnd), other.record);
+    EXPECT_EQ(registry_length(), before - 3);
+    release_window_record(dialog.hwnd);  // safe twice
+    EXPECT_EQ(registry_length(), before - 3);
+}
+
+// A control's run-time font goes back to the font list on release, and the
+// font the control had before is put back.
+TEST(registry, release_gives_back_a_control_font)
+{
+    window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 200, 100));
+    HWND edit = add_test_control(dialog.hwnd, 9, 1001, L"texto");
+    ASSERT_NE(find_record(edit), nullptr);
+    HFONT before = reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0));
+    push_owned(copy_wide_string(L"Courier New", 11));
+    uint32_t number = create_font(12.0f, FONT_BOLD, 0, 0, 0);
+    set_control_font(dialog.hwnd, 1001, number);
+    font_record* font = find_font(number);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->use_count, 1);
+
+    release_window_record(edit);
+    EXPECT_EQ(font->use_count, 0) << "use count given back";
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), before)
+        << "earlier font put back";
+}
