@@ -215,6 +215,35 @@ bool make_line_string(file_record* record, line_gather& line, string_handle* res
     return true;
 }
 
+// The common case of a byte file: the whole line and the byte after its CR
+// are already in the buffer.  The line is made straight from the buffer;
+// false (nothing changed) when the general reader must run.
+bool read_buffered_line(file_record* record, string_handle* result, uint32_t* error)
+{
+    if (is_wide_text(record) || record->device_kind != FILE_DISK || (record->access & FILE_ACCESS_LOCK) > 2 ||
+        (record->mode & (FILE_MODE_OUTPUT | FILE_MODE_RANDOM | FILE_MODE_APPEND | FILE_MODE_BINARY)))
+        return false;
+    uint32_t cursor = record->cursor;
+    if (record->fill <= cursor)
+        return false;
+    const uint8_t* p = record_buffer(record) + cursor;
+    uint32_t available = record->fill - cursor;
+    uint32_t stop = find_line_stop(p, available);
+    if (stop + 1 >= available || p[stop] != CR)
+        return false;
+    string_handle text = 0;
+    if (stop > 0) {
+        text = copy_string(p, stop);
+        if (!text) {
+            *error = 7;
+            return true;
+        }
+    }
+    record->cursor = cursor + stop + (p[stop + 1] == LF ? 2 : 1);
+    *result = text;
+    return true;
+}
+
 const uint8_t NOT_INPUT_MODES = FILE_MODE_OUTPUT | FILE_MODE_RANDOM | FILE_MODE_APPEND | FILE_MODE_BINARY;
 
 // A pipe, console or device: one new byte (one unit of wide text) per
@@ -285,7 +314,7 @@ void read_line(int16_t number)
         error = 52;
     } else if (!(record->mode & FILE_MODE_INPUT)) {
         error = 54;
-    } else {
+    } else if (!read_buffered_line(record, &result, &error)) {
         line_gather line(is_wide_text(record) ? 2 : 1);
         error = is_wide_text(record) ? read_text_line<text_unit>(record, line)
                                       : read_text_line<uint8_t>(record, line);
