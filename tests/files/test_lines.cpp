@@ -188,6 +188,22 @@ TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte
     CloseHandle(read_end);
 }
 
+TEST(files_lines, a_wide_text_pipe_is_read_a_unit_at_a_time)
+{
+    HANDLE read_end = nullptr, write_end = nullptr;
+    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+    const wchar_t text[] = L"hi\r\nyo";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(write_end, text, sizeof text - 2, &written, nullptr));
+    CloseHandle(write_end);
+    push_empty();
+    open_file(file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1), 1, 1, read_end, 3);
+    ASSERT_EQ(error_number(), 0u);
+    EXPECT_EQ(read_all_lines(3), (std::vector<line_read>{{"hi", 0}, {"\nyo", 0}}));
+    close_file(3, 0);
+    CloseHandle(read_end);
+}
+
 TEST(files_lines, a_pipe_whose_writer_has_gone_ends_its_text)
 {
     HANDLE read_end = nullptr, write_end = nullptr;

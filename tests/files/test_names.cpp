@@ -157,11 +157,14 @@ struct delete_case {
 
 TEST(files_names, test_delete_file_patterns_and_folder_paths)
 {
+    // ".dot" is named by the folder patterns; Wine reports it hidden (see
+    // below), so there it is left like any hidden file.
+    const bool dot_hidden = running_under_wine();
     const delete_case cases[] = {
-        {"folder path", "", {"hidden.txt", "system.txt", "sub\\", ".dot"}},
+        {"folder path", "", {"hidden.txt", "system.txt", "sub\\", dot_hidden ? ".dot" : "-"}},
         {"wildcard pattern", "*.txt", {"b.dat", "c.txt.bak", "hidden.txt", "system.txt", "sub\\", ".dot"}},
         {"question mark", "?.txt", {"b.dat", "c.txt.bak", "hidden.txt", "system.txt", "sub\\", ".dot"}},
-        {"forward slashes", "/", {"hidden.txt", "system.txt", "sub\\", ".dot"}},
+        {"forward slashes", "/", {"hidden.txt", "system.txt", "sub\\", dot_hidden ? ".dot" : "-"}},
     };
     const char* all[] = {"a.txt", "b.dat", "c.txt.bak", "hidden.txt", "system.txt", "sub\\", ".dot"};
     for (const delete_case& c : cases) {
@@ -200,8 +203,28 @@ TEST(files_names, test_delete_file_patterns_and_folder_paths)
         }
         SetCurrentDirectoryA(executable_folder().c_str());
     }
-    if (running_under_wine())
-        std::cout << "note: Wine reports every name starting with a dot as hidden, so .dot is left\n";
+}
+
+TEST(files_names, a_name_starting_with_a_dot)
+{
+    scratch_folder folder;
+    std::string path = folder.file(".notes");
+    write_file_bytes(path, "x");
+    uint32_t error = 0;
+    uint32_t attributes = attributes_through_runtime(path, &error);
+    EXPECT_EQ(error, 0u);
+    if (running_under_wine()) {
+        // Wine reports every name that starts with a dot as hidden (a Unix
+        // convention); on Windows such a file is an ordinary one.
+        std::cout << "note: Wine reports .notes as hidden; delete_file leaves it until its attributes are set\n";
+        EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+        EXPECT_EQ(delete_through_runtime(path), 0u);
+        EXPECT_TRUE(file_exists(path));
+    } else {
+        EXPECT_EQ(attributes & COMPARED, 0u);
+        EXPECT_EQ(delete_through_runtime(path), 0u);
+        EXPECT_FALSE(file_exists(path));
+    }
 }
 
 TEST(files_names, rename_file_replaces_the_target)

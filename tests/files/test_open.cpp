@@ -199,6 +199,29 @@ TEST(files_open, lock_code_1_refuses_a_second_process)
     EXPECT_EQ(run_program(helper), 0) << "closing gives the file free again";
 }
 
+TEST(files_open, a_socket_channel_mode_ends_the_process_with_255)
+{
+    scratch_folder folder;
+    std::string helper = "\"" + executable_folder() + "file_open_helper.exe\" 40A1 \"" + folder.file("x") + "\"";
+    EXPECT_EQ(run_program(helper), 255);
+}
+
+TEST(files_open, a_failing_pre_read_gives_the_mapped_number_and_leaves_an_attached_handle_open)
+{
+    scratch_folder folder;
+    std::string path = folder.file("write_only.txt");
+    write_file_bytes(path, "text\r\n");
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    push_empty();
+    open_file(INPUT_LOCKED, 128, 1, h, 1);
+    EXPECT_EQ(error_number(), 70u) << "reading through a handle without read access is access denied";
+    EXPECT_EQ(find_file(1), nullptr);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, "T", 1, &written, nullptr)) << "the caller's handle must stay open";
+    CloseHandle(h);
+}
+
 TEST(files_open, write_access_falls_back_to_reading_unless_access_is_stated)
 {
     scratch_folder folder;
