@@ -164,3 +164,22 @@ TEST(files_output, flush_and_rename_replace_a_file_in_one_step)
     EXPECT_EQ(contents(notes), "new\r\n");
     EXPECT_FALSE(file_exists(temporary));
 }
+
+TEST(files_full_disk, writes_that_do_not_fit_give_61)
+{
+    std::string folder = executable_folder() + "full_disk\\";
+    ULARGE_INTEGER total = {};
+    if (!GetDiskFreeSpaceExA(folder.c_str(), nullptr, &total, nullptr) || total.QuadPart > (1u << 20))
+        GTEST_SKIP() << "no small volume is mounted at " << folder
+                     << " (the CTest entry files_full_disk.on_a_small_tmpfs mounts one as root)";
+    std::string path = folder + "full" + std::to_string(GetCurrentProcessId()) + ".txt";
+    ASSERT_EQ(open_path(path, OUTPUT_LOCKED, 1, 1), 0u);
+    uint32_t first = 0;
+    for (int i = 0; i < 40 && !first; ++i)
+        first = print_text(1, std::string(8192, 'f'));
+    EXPECT_EQ(first, 61u) << "a write that does not fit";
+    close_file(1, 0);
+    clear_error();  // ending the file where writing ended may itself fail on the full disk
+    EXPECT_EQ(find_file(1), nullptr);
+    DeleteFileA(path.c_str());
+}
