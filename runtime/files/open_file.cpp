@@ -95,15 +95,33 @@ uint32_t complete_by_mode(file_record* record)
     return seek_file(record, 0, FILE_BEGIN, nullptr);
 }
 
-// Everything after the checks: 0 or a run-time number.  On failure nothing of
-// the new record remains and a handle opened here is closed again.
+// A record being opened: owned here until it is handed to the table.  On
+// any failure it is freed, and a handle opened for it is closed again.
+struct record_in_making {
+    file_record* record;
+    explicit record_in_making(file_record* r) : record(r) {}
+    ~record_in_making()
+    {
+        if (!record)
+            return;
+        if (record->handle && !(record->status & FILE_STATUS_ATTACHED))
+            CloseHandle(record->handle);
+        record->handle = nullptr;
+        free_file_record(record);
+    }
+    record_in_making(const record_in_making&) = delete;
+    record_in_making& operator=(const record_in_making&) = delete;
+};
+
+// Everything after the checks: 0 or a run-time number.  The record joins the
+// table only once it is complete, so no other thread ever finds it half made.
 uint32_t open_record(const prepared_path& path, uint8_t mode, uint8_t access, int32_t record_length,
                      uint16_t base, HANDLE attached_handle, int16_t number)
 {
-    file_record* record = new_file_record(record_length);
+    record_in_making making(new_file_record(record_length));
+    file_record* record = making.record;
     if (!record)
         return 7;
-    insert_file(record);
     record->number = number;
     record->mode = mode;
     record->access = access;
@@ -111,33 +129,29 @@ uint32_t open_record(const prepared_path& path, uint8_t mode, uint8_t access, in
     record->base = base;
     record->device_kind = FILE_DISK;
 
-    uint32_t error = 0;
     if (attached_handle) {
         record->handle = attached_handle;
         record->status |= FILE_STATUS_ATTACHED;
     } else {
-        error = open_by_name(record, path);
+        uint32_t error = open_by_name(record, path);
+        if (error)
+            return error;
     }
-    if (!error) {
-        HANDLE handle = record->handle;
-        guard_verdict verdict = guarded_call([&] { return GetFileType(handle); });
-        if (verdict.value != FILE_TYPE_DISK)
-            record->device_kind = FILE_OTHER;
-        error = complete_by_mode(record);
-    }
-    if (!error && path.length > 0) {
+    HANDLE handle = record->handle;
+    guard_verdict verdict = guarded_call([&] { return GetFileType(handle); });
+    if (verdict.value != FILE_TYPE_DISK)
+        record->device_kind = FILE_OTHER;
+    uint32_t error = complete_by_mode(record);
+    if (error)
+        return error;
+    if (path.length > 0) {
         record->name = copy_wide_string(path.units, path.length);
         if (!record->name)
-            error = 7;
+            return 7;
     }
-    if (error) {
-        remove_file(record);
-        if (record->handle && !(record->status & FILE_STATUS_ATTACHED))
-            CloseHandle(record->handle);
-        record->handle = nullptr;
-        free_file_record(record);
-    }
-    return error;
+    insert_file(record);
+    making.record = nullptr;  // the table owns it now
+    return 0;
 }
 
 }  // namespace
