@@ -207,8 +207,14 @@ static INT_PTR dialog_callback_step(HWND dialog, UINT message, WPARAM wparam, LP
     if (dialog_callback callback = record->callback) {
         record = nullptr;  // the callback may free it
         int32_t result = call_back(callback, dialog, message, wparam, lparam);
-        if (result != 0)
+        if (result != 0) {
+            // The window is gone whatever the callback answers: a record kept
+            // now would hold a handle the window system may give to a new
+            // window.
+            if (message == WM_NCDESTROY)
+                release_window_record(dialog);
             return by_result_rule(dialog, result);
+        }
     }
     return default_handling(dialog, message, wparam, lparam, true);
 }
@@ -222,9 +228,13 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         ++g_live_dialogs;
         return 0;
 
-    case WM_DESTROY:
+    case WM_DESTROY: {
         --g_live_dialogs;
-        return dialog_callback_step(window, message, wparam, lparam);
+        INT_PTR result = dialog_callback_step(window, message, wparam, lparam);
+        // The controls still exist now, and are gone by WM_NCDESTROY.
+        destroy_owned_image_lists(window);
+        return result;
+    }
 
     case WM_NOTIFY:
         return handle_notify(window, wparam, lparam);

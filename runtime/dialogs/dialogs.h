@@ -88,6 +88,11 @@ window_record* next_owned_bar(HWND owner, window_record* after);
 window_record* next_owned(HWND owner, window_record* after);
 HBRUSH find_shared_brush(int32_t color);
 void release_window_record(HWND hwnd);
+// Destroys the image lists held by the toolbars, tree views and tab controls
+// whose records the dialog owns, while those controls still exist.  The
+// dialog procedure calls it on WM_DESTROY: by WM_NCDESTROY, when the records
+// are released, the controls are gone and no longer return their lists.
+void destroy_owned_image_lists(HWND dialog);
 uint32_t registry_length();
 // One 32-bit field of the record of hwnd, by its word index in window_record.
 // False when the window has no record: a read then yields 0, a write does

@@ -175,36 +175,52 @@ static window_record* unlink_record(HWND hwnd)
     return record;
 }
 
-// Image lists that particular control kinds hold; each is destroyed when the
-// control still returns one.
-static void destroy_image_lists(const window_record* record)
+// Image lists that particular control kinds hold: the message that reads a
+// list, its wparam, and the message that sets it.
+namespace {
+struct image_list_slot {
+    uint32_t class_index;
+    UINT get_message;
+    WPARAM which;
+    UINT set_message;
+};
+const image_list_slot image_list_slots[] = {
+    {21, TB_GETIMAGELIST, 0, TB_SETIMAGELIST},
+    {21, TB_GETDISABLEDIMAGELIST, 0, TB_SETDISABLEDIMAGELIST},
+    {21, TB_GETHOTIMAGELIST, 0, TB_SETHOTIMAGELIST},
+    {18, TVM_GETIMAGELIST, TVSIL_NORMAL, TVM_SETIMAGELIST},
+    {22, TCM_GETIMAGELIST, 0, TCM_SETIMAGELIST},
+};
+}  // namespace
+
+// Destroys each list the control still returns (a destroyed control returns
+// none).  With `detach`, the control is also told to forget it, so that
+// nothing draws with a destroyed list.
+static void destroy_image_lists(HWND window, uint32_t class_index, bool detach)
 {
-    HWND window = record->hwnd;
-    switch (record->class_index) {
-    case 21: {
-        const UINT messages[3] = {TB_GETIMAGELIST, TB_GETDISABLEDIMAGELIST, TB_GETHOTIMAGELIST};
-        for (UINT message : messages) {
-            HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(window, message, 0, 0));
-            if (list)
-                ImageList_Destroy(list);
-        }
-        break;
+    for (const image_list_slot& slot : image_list_slots) {
+        if (slot.class_index != class_index)
+            continue;
+        HIMAGELIST list =
+            reinterpret_cast<HIMAGELIST>(SendMessageW(window, slot.get_message, slot.which, 0));
+        if (!list)
+            continue;
+        if (detach)
+            SendMessageW(window, slot.set_message, slot.which, 0);
+        ImageList_Destroy(list);
     }
-    case 18: {
-        HIMAGELIST list = reinterpret_cast<HIMAGELIST>(
-            SendMessageW(window, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
-        if (list)
-            ImageList_Destroy(list);
-        break;
-    }
-    case 22: {
-        HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(window, TCM_GETIMAGELIST, 0, 0));
-        if (list)
-            ImageList_Destroy(list);
-        break;
-    }
-    default:
-        break;
+}
+
+void destroy_owned_image_lists(HWND dialog)
+{
+    window_record* control = next_owned(dialog, nullptr);
+    while (control) {
+        HWND window = control->hwnd;
+        if (control->kind & KIND_CONTROL)
+            destroy_image_lists(window, control->class_index, true);
+        control = find_record(window);  // released meanwhile: the walk ends
+        if (control)
+            control = next_owned(dialog, control);
     }
 }
 
@@ -285,7 +301,7 @@ static bool release_record(HWND hwnd)
     record->small_icon = nullptr;
 
     release_graphic_objects(record);
-    destroy_image_lists(record);
+    destroy_image_lists(record->hwnd, record->class_index, false);
 
     free_record(record);
     return true;

@@ -7,6 +7,22 @@ owner_log g_owner_log;
 HWND modal_watchdog::watched = nullptr;
 bool modal_watchdog::fired = false;
 
+namespace {
+// Every test starts with an empty record of callback calls, also when the
+// whole program runs in one process.
+class fresh_logs : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override
+    {
+        g_script = callback_script();
+        g_owner_log = owner_log();
+    }
+};
+const bool fresh_logs_added = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new fresh_logs);
+    return true;
+}();
+}  // namespace
+
 HWND make_dialog(uint32_t units, int32_t x, int32_t y, int32_t width, int32_t height,
                  uint32_t style, uint32_t ex_style, HWND parent, const std::string& caption)
 {
@@ -113,14 +129,7 @@ HWND make_owner_window()
                            500, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-bool icon_alive(HICON icon)
+bool destroy_if_alive(HICON icon)
 {
-    ICONINFO info = {};
-    if (!icon || !GetIconInfo(icon, &info))
-        return false;
-    if (info.hbmMask)
-        DeleteObject(info.hbmMask);
-    if (info.hbmColor)
-        DeleteObject(info.hbmColor);
-    return true;
+    return icon && DestroyIcon(icon) != FALSE;
 }

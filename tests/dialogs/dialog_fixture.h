@@ -79,4 +79,5 @@ HWND make_owner_window();
 
 // Whether a GDI object handle still names a live object.
 inline bool gdi_alive(HGDIOBJ object) { return object && GetObjectType(object) != 0; }
-bool icon_alive(HICON icon);
+// Destroys the icon if it still exists; false when it was already gone.
+bool destroy_if_alive(HICON icon);

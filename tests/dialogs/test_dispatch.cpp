@@ -471,3 +471,55 @@ TEST(dispatch, ending_inside_a_control_callback)
     EXPECT_EQ(registry_length(), before);
     EXPECT_EQ(seen_of(WM_NCDESTROY).size(), 1u) << seen_list();
 }
+
+// The window is gone whatever the callback answers WM_NCDESTROY: its record
+// is not kept.
+TEST(dispatch, no_record_outlives_its_window)
+{
+    uint32_t before = registry_length();
+    live_dialog dialog;
+    add_test_control(dialog.hwnd(), 1, 1002, L"Borrar");
+    g_script.act = [](HWND, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        return message == WM_NCDESTROY ? 1 : 0;
+    };
+    DestroyWindow(dialog.hwnd());
+    EXPECT_EQ(seen_of(WM_NCDESTROY).size(), 1u) << seen_list();
+    EXPECT_EQ(registry_length(), before) << "released although the callback answered";
+}
+
+// The image lists of a dialog's toolbar, tree view and tab control go with
+// the dialog.  A destroyed image list has deleted its bitmap.
+TEST(dispatch, image_lists_of_controls_go_with_the_dialog)
+{
+    struct case_row {
+        uint32_t row;
+        UINT set_message;
+        WPARAM which;
+    };
+    const case_row rows[] = {{21, TB_SETIMAGELIST, 0},
+                             {21, TB_SETHOTIMAGELIST, 0},
+                             {21, TB_SETDISABLEDIMAGELIST, 0},
+                             {18, TVM_SETIMAGELIST, TVSIL_NORMAL},
+                             {22, TCM_SETIMAGELIST, 0}};
+    live_dialog dialog;
+    std::vector<HBITMAP> bitmaps;
+    uint32_t id = 1700;
+    for (const case_row& row : rows) {
+        HWND control = add_test_control(dialog.hwnd(), row.row, ++id, L"", 10, 10, 200, 100);
+        ASSERT_NE(control, nullptr) << "row " << row.row;
+        HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32, 1, 1);
+        HBITMAP picture = CreateBitmap(16, 16, 1, 32, nullptr);
+        ImageList_Add(list, picture, nullptr);
+        DeleteObject(picture);
+        IMAGEINFO info = {};
+        ASSERT_TRUE(ImageList_GetImageInfo(list, 0, &info));
+        bitmaps.push_back(info.hbmImage);
+        SendMessageW(control, row.set_message, row.which, reinterpret_cast<LPARAM>(list));
+    }
+    for (HBITMAP bitmap : bitmaps)
+        ASSERT_TRUE(gdi_alive(bitmap));
+    DestroyWindow(dialog.hwnd());
+    for (size_t i = 0; i < bitmaps.size(); ++i)
+        EXPECT_FALSE(gdi_alive(bitmaps[i])) << "list of row " << rows[i].row << " set with 0x"
+                                            << std::hex << rows[i].set_message;
+}
