@@ -37,9 +37,9 @@ uint32_t write_bytes(file_record* record, const void* data, uint32_t length)
     if (!(record->mode & WRITE_MODES))
         return 54;
     HANDLE handle = record->handle;
-    DWORD* written = reinterpret_cast<DWORD*>(&record->transfer_count);
-    *written = 0;
-    guard_verdict verdict = guarded_call([&] { return WriteFile(handle, data, length, written, nullptr); });
+    DWORD written = 0;
+    guard_verdict verdict = guarded_call([&] { return WriteFile(handle, data, length, &written, nullptr); });
+    record->transfer_count = written;
     if (verdict.failed())
         return verdict.error;
     bool disk = record->device_kind == FILE_DISK;

@@ -157,6 +157,9 @@ struct sharing_case {
 };
 
 const sharing_case sharing_cases[] = {
+    // Lock code 0 (none stated) lets others read but not write.
+    {0, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
+    {0, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 70},
     {1, INPUT_LOCKED, 70},
     {1, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 70},
     {2, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 2), 0},
