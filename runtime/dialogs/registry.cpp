@@ -43,8 +43,10 @@ window_record* find_record(HWND hwnd)
 
 window_record* register_window(HWND hwnd, HWND owner, uint32_t kind, uint32_t class_index)
 {
-    if (find_record(hwnd))
-        return nullptr;  // the existing record stays as it is
+    // No window, no record: a record for 0 would answer every lookup of a
+    // failed creation.
+    if (!hwnd || find_record(hwnd))
+        return nullptr;  // an existing record stays as it is
 
     window_record* record = reinterpret_cast<window_record*>(
         SysAllocStringByteLen(nullptr, sizeof(window_record)));

@@ -255,6 +255,13 @@ TEST(create_dialog, pixel_positions_relative_to_the_parent)
     EXPECT_EQ(frame.left, corner.x + 10);
     EXPECT_EQ(frame.top, corner.y + 20);
 
+    window_holder absolute(make_dialog(KIND_PIXELS, 7, -9, 100, 50, WS_POPUP | WS_CAPTION | DS_ABSALIGN,
+                                       0, owner.hwnd));
+    ASSERT_NE(absolute.hwnd, nullptr);
+    frame = window_rect_of(absolute.hwnd);
+    EXPECT_EQ(frame.left, 7) << "DS_ABSALIGN: screen coordinates";
+    EXPECT_EQ(frame.top, 0) << "DS_ABSALIGN: a negative position becomes 0";
+
     window_holder child(make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD, 0, owner.hwnd));
     ASSERT_NE(child.hwnd, nullptr);
     frame = window_rect_of(child.hwnd);

@@ -49,6 +49,10 @@ TEST(registry, register_fills_the_record_and_refuses_a_second_one)
     EXPECT_EQ(registry_length(), before + 1);
     EXPECT_EQ(find_record(dialog.hwnd)->show_command, 77) << "the existing record is untouched";
     EXPECT_EQ(find_record(dialog.hwnd)->kind, KIND_DIALOG | KIND_PIXELS);
+
+    EXPECT_EQ(register_window(nullptr, nullptr, KIND_DIALOG, 0), nullptr) << "no record for 0";
+    EXPECT_EQ(find_record(nullptr), nullptr);
+    EXPECT_EQ(registry_length(), before + 1);
 }
 
 // Lookups of a handle that was never registered find nothing and change
