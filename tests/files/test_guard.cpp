@@ -104,3 +104,30 @@ TEST(files_guard, the_callers_register_stack_survives)
     EXPECT_EQ(out, 2.5);
     EXPECT_EQ(status_after & 0x3800, status_before & 0x3800) << "the stack top moved";
 }
+
+TEST(files_guard, what_real_file_calls_leave_as_their_last_error)
+{
+    scratch_folder folder;
+    std::wstring path = wide_of(folder.file("guarded.txt"));
+    write_file_bytes(folder.file("guarded.txt"), "ab");
+    // Opening an existing file with OPEN_ALWAYS succeeds and leaves
+    // ERROR_ALREADY_EXISTS: the guard calls that a failure, which is why the
+    // open decides by the handle alone.
+    guard_verdict open = guarded_call([&] {
+        return CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    });
+    HANDLE h = reinterpret_cast<HANDLE>(open.value);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open.system_error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(open.error, 75u);
+    // Positioning and reading at the end: success, 0 bytes.
+    guard_verdict seek = guarded_call([&] { return SetFilePointer(h, 0, nullptr, FILE_END); });
+    EXPECT_FALSE(seek.failed()) << "system error " << seek.system_error;
+    EXPECT_EQ(seek.value, 2u);
+    char byte = 0;
+    DWORD got = 99;
+    guard_verdict read = guarded_call([&] { return ReadFile(h, &byte, 1, &got, nullptr); });
+    EXPECT_FALSE(read.failed()) << "system error " << read.system_error;
+    EXPECT_EQ(got, 0u);
+    CloseHandle(h);
+}
