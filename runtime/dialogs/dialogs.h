@@ -16,6 +16,7 @@ enum : uint32_t {
     KIND_DIALOG_UNITS = 1,
     KIND_PIXELS = 2,
     KIND_SHOWN = 0x00010000,
+    KIND_ENDING = 0x00020000,     // dialog: end_dialog is under way (its WM_CLOSE was sent)
     KIND_IMAGE_ICON = 0x00004000,
     KIND_IMAGE_BITMAP = 0x00008000,
 };

@@ -91,10 +91,15 @@ void end_dialog(HWND dialog, int32_t result)
     if (record->result_ref)
         *record->result_ref = result;
     const HWND owner = record->owner;
+    // A callback that answers WM_CLOSE with end_dialog must not get WM_CLOSE
+    // again from that call: the dialog is already being ended.
+    const bool closing = (record->kind & KIND_ENDING) == 0;
+    record->kind |= KIND_ENDING;
     record = nullptr;
 
     // The callback sees WM_CLOSE first; it may end the dialog itself.
-    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    if (closing)
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
 
     // The owner is enabled before the dialog disappears, so that activation
     // goes back to it.

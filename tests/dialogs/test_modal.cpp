@@ -150,6 +150,51 @@ TEST(modal, close_command_ends_with_zero)
     EXPECT_TRUE(seen_of(WM_COMMAND).empty()) << seen_list();
 }
 
+// The keyboard close shortcut: the window system turns Alt+F4 into the
+// close command, which ends the dialog with result 0.
+TEST(modal, keyboard_close_shortcut_ends_with_zero)
+{
+    HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
+    ASSERT_NE(dialog, nullptr);
+    g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        if (message == WM_INITDIALOG)
+            PostMessageW(d, WM_SYSKEYDOWN, VK_F4, 0x203E0001);  // context bit: Alt held
+        return 0;
+    };
+    int32_t result = 99;
+    run_modal(dialog, &result);
+    EXPECT_EQ(result, 0);
+    std::vector<seen_message> commands = seen_of(WM_SYSCOMMAND);
+    ASSERT_EQ(commands.size(), 1u) << seen_list();
+    EXPECT_EQ(commands[0].wparam & 0xFFF0, static_cast<uint32_t>(SC_CLOSE));
+    EXPECT_TRUE(seen_of(WM_COMMAND).empty()) << seen_list();
+}
+
+// A callback that ends the dialog when it sees WM_CLOSE: the WM_CLOSE of
+// end_dialog is sent once, and the inner end wins.
+TEST(modal, ending_again_on_close)
+{
+    uint32_t before = registry_length();
+    HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
+    ASSERT_NE(dialog, nullptr);
+    g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        if (message == WM_INITDIALOG)
+            PostMessageW(d, END_WITH, 6, 0);
+        else if (message == END_WITH)
+            end_dialog(d, 6);
+        else if (message == WM_CLOSE)
+            end_dialog(d, 12);
+        return 0;
+    };
+    int32_t result = -1;
+    run_modal(dialog, &result);
+    EXPECT_EQ(result, 12);
+    EXPECT_EQ(seen_of(WM_CLOSE).size(), 1u) << seen_list();
+    EXPECT_EQ(seen_of(WM_NCDESTROY).size(), 1u) << seen_list();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(registry_length(), before);
+}
+
 // A callback that answers the close command keeps the dialog open.
 TEST(modal, close_command_refused_by_the_callback)
 {
