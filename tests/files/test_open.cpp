@@ -321,3 +321,55 @@ TEST(files_open, device_mode_opens_a_character_device)
     close_file(9, 0);
     EXPECT_EQ(error_number(), 0u);
 }
+
+namespace {
+
+struct worker_job {
+    std::string folder;
+    int16_t first_number;
+    uint32_t failures;
+};
+
+// Opens, writes, reads back and closes its own files over and over.
+DWORD WINAPI open_close_worker(void* argument)
+{
+    worker_job* job = static_cast<worker_job*>(argument);
+    {
+        activation frame;
+        for (int round = 0; round < 60; ++round) {
+            int16_t number = static_cast<int16_t>(job->first_number + round % 5);
+            std::string path = job->folder + "t" + std::to_string(number) + ".txt";
+            if (open_path(path, OUTPUT_LOCKED, 1, number) || print_text(number, "r" + std::to_string(round)))
+                ++job->failures;
+            close_file(number, 0);
+            if (open_path(path, INPUT_LOCKED, 16, number) ||
+                !(read_one_line(number) == line_read{"r" + std::to_string(round), 0}))
+                ++job->failures;
+            close_file(number, 0);
+            job->failures += error_number() != 0;
+        }
+    }
+    release_thread_record();
+    return 0;
+}
+
+}  // namespace
+
+TEST(files_open, threads_opening_and_closing_their_own_numbers_share_the_table)
+{
+    scratch_folder folder;
+    worker_job jobs[4];
+    HANDLE threads[4];
+    for (int i = 0; i < 4; ++i) {
+        jobs[i] = {folder.path(), static_cast<int16_t>(100 * (i + 1)), 0};
+        threads[i] = CreateThread(nullptr, 0, open_close_worker, &jobs[i], 0, nullptr);
+        ASSERT_NE(threads[i], nullptr);
+    }
+    WaitForMultipleObjects(4, threads, TRUE, 60000);
+    for (int i = 0; i < 4; ++i) {
+        CloseHandle(threads[i]);
+        EXPECT_EQ(jobs[i].failures, 0u) << "thread " << i;
+        for (int n = 0; n < 5; ++n)
+            EXPECT_EQ(find_file(static_cast<int16_t>(100 * (i + 1) + n)), nullptr);
+    }
+}
