@@ -13,6 +13,9 @@ const uint8_t CR = 0x0D;
 const uint8_t LF = 0x0A;
 const uint8_t CTRL_Z = 0x1A;
 
+// Modes in which a file is never read line by line.
+const uint8_t NOT_INPUT_MODES = FILE_MODE_OUTPUT | FILE_MODE_RANDOM | FILE_MODE_APPEND | FILE_MODE_BINARY;
+
 typedef uint16_t __attribute__((may_alias)) text_unit;
 
 enum { LINE_CHUNK_UNITS = 256 };
@@ -27,7 +30,7 @@ struct line_gather {
     uint8_t* heap = nullptr;  // owned here; freed by the destructor
     uint32_t heap_length = 0;
     uint32_t heap_capacity = 0;
-    bool gathered = false;    // any text taken at all (an empty line still counts once ended)
+    bool gathered = false;    // any text taken: at the end of the text, a read with none fails
 
     explicit line_gather(uint32_t unit_size) : chunk_size(LINE_CHUNK_UNITS * unit_size) {}
     ~line_gather()
@@ -221,7 +224,7 @@ bool make_line_string(file_record* record, line_gather& line, string_handle* res
 bool read_buffered_line(file_record* record, string_handle* result, uint32_t* error)
 {
     if (is_wide_text(record) || record->device_kind != FILE_DISK || (record->access & FILE_ACCESS_LOCK) > 2 ||
-        (record->mode & (FILE_MODE_OUTPUT | FILE_MODE_RANDOM | FILE_MODE_APPEND | FILE_MODE_BINARY)))
+        (record->mode & NOT_INPUT_MODES))
         return false;
     uint32_t cursor = record->cursor;
     if (record->fill <= cursor)
@@ -243,8 +246,6 @@ bool read_buffered_line(file_record* record, string_handle* result, uint32_t* er
     *result = text;
     return true;
 }
-
-const uint8_t NOT_INPUT_MODES = FILE_MODE_OUTPUT | FILE_MODE_RANDOM | FILE_MODE_APPEND | FILE_MODE_BINARY;
 
 // A pipe, console or device: one new byte (one unit of wide text) per
 // request, unless a byte examined earlier is still held.
