@@ -381,10 +381,16 @@ TEST(create_dialog, pixel_sizes_beyond_16_bits_are_kept)
     EXPECT_EQ(word_at(bytes, 22), 300);
     EXPECT_EQ(word_at(bytes, 24), 200);
 
-    // A client width of 70000 pixels: the window system may limit a window's
-    // size to what its coordinates hold, so the check is that the engine
-    // asked for more than the template's 16 bits carry.
+    // A client height of 65736 pixels.  The window system keeps window
+    // coordinates within 16 signed bits (Wine stops the bottom edge at
+    // 32767), so the check is that the engine asked for more than the
+    // template's truncated 200.
     window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 300, 0x10000 + 200));
     ASSERT_NE(dialog.hwnd, nullptr);
-    EXPECT_GT(client_rect_of(dialog.hwnd).bottom, 200) << "not the truncated template height";
+    EXPECT_GT(client_rect_of(dialog.hwnd).bottom, 30000) << "not the truncated template height";
+
+    // Within the window system's range the full value is kept exactly.
+    window_holder tall(make_dialog(KIND_PIXELS, 0, 0, 300, 30000));
+    ASSERT_NE(tall.hwnd, nullptr);
+    EXPECT_EQ(client_rect_of(tall.hwnd).bottom, 30000);
 }

@@ -89,3 +89,30 @@ TEST(tab_control, without_a_record_nothing_is_passed_on)
     SetWindowLongPtrW(t.tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept));
     EXPECT_EQ(SendMessageW(t.tab, TCM_GETITEMCOUNT, 0, 0), 1);
 }
+
+// A refresh redraws the window, and for a transparent one also the part of
+// its owner that it covers.
+TEST(refresh, transparent_windows_redraw_their_owner)
+{
+    window_holder dialog(make_dialog(KIND_PIXELS, 30, 30, 300, 200));
+    HWND label = add_test_control(dialog.hwnd, 5, 1801, L"etiqueta", 20, 20, 120, 24);
+    ASSERT_NE(label, nullptr);
+    find_record(dialog.hwnd)->callback = recording_callback;
+    ShowWindow(dialog.hwnd, SW_SHOW);
+    UpdateWindow(dialog.hwnd);
+
+    struct case_row {
+        int32_t back_color;
+        bool owner_painted;
+    };
+    const case_row rows[] = {{COLOR_CODE_NOT_SET, false}, {0x00FF00, false},
+                             {COLOR_CODE_TRANSPARENT, true}};
+    for (const case_row& row : rows) {
+        find_record(label)->back_color = row.back_color;
+        g_script.seen.clear();
+        refresh_window(label);
+        EXPECT_EQ(!seen_of(WM_PAINT).empty(), row.owner_painted)
+            << "back colour " << row.back_color << ": " << seen_list();
+    }
+    find_record(label)->back_color = COLOR_CODE_NOT_SET;
+}
