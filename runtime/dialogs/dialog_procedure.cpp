@@ -153,9 +153,10 @@ static void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
     }
 }
 
-// Steps 8 and 9 of the dispatch: the engine's defaults and the close and
-// size handling.  `has_record` says whether the dialog had a record when the
-// callback step was reached.
+// What the engine does when the callback is missing or left the message
+// alone: release on WM_NCDESTROY, graphic items and colours (only for a
+// dialog with a record), then the close command and size changes.
+// `has_record` says whether the dialog had a record before its callback ran.
 static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
                                 bool has_record)
 {
@@ -198,8 +199,8 @@ static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM
     return 0;
 }
 
-// Step 7 onwards: the dialog callback, then the defaults.
-static INT_PTR dialog_callback_step(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+// The dialog callback, then the engine's defaults.
+static INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     const window_record* record = find_record(dialog);
     if (!record)
@@ -230,7 +231,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
     case WM_DESTROY: {
         --g_live_dialogs;
-        INT_PTR result = dialog_callback_step(window, message, wparam, lparam);
+        INT_PTR result = pass_to_dialog_callback(window, message, wparam, lparam);
         // The controls still exist now, and are gone by WM_NCDESTROY.
         destroy_owned_image_lists(window);
         return result;
@@ -249,7 +250,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
             g_active_dialog = nullptr;
             return 0;
         default:
-            return dialog_callback_step(window, message, wparam, lparam);
+            return pass_to_dialog_callback(window, message, wparam, lparam);
         }
 
     case WM_COMMAND: {
@@ -267,7 +268,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
                 if (result != 0)
                     return by_result_rule(window, result);
             }
-            return dialog_callback_step(window, message, wparam, lparam);
+            return pass_to_dialog_callback(window, message, wparam, lparam);
         }
         // A command from a child control: its control callback first.
         [[fallthrough]];
@@ -279,10 +280,10 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
             if (result != 0)
                 return by_result_rule(window, result);
         }
-        return dialog_callback_step(window, message, wparam, lparam);
+        return pass_to_dialog_callback(window, message, wparam, lparam);
 
     default:
-        return dialog_callback_step(window, message, wparam, lparam);
+        return pass_to_dialog_callback(window, message, wparam, lparam);
     }
 }
 
