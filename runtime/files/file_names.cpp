@@ -20,21 +20,6 @@ inline bool ends_folder_part(wchar_t unit)
     return unit == L'\\' || unit == L'/' || unit == L':';
 }
 
-// A path for a call that takes the whole name: non-empty, without wildcards
-// and without a zero unit inside.
-bool is_plain_path(string_handle path)
-{
-    uint32_t units = wide_units(path);
-    if (units == 0)
-        return false;
-    const wchar_t* text = wide_text(path);
-    for (uint32_t i = 0; i < units; ++i) {
-        if (text[i] == 0 || text[i] == L'*' || text[i] == L'?')
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 uint32_t get_file_attributes()
@@ -121,21 +106,19 @@ void delete_file()
 
 void rename_file()
 {
-    string_handle target = pop_string();
-    string_handle source = pop_string();
-    uint32_t error = 0;
-    if (!is_plain_path(source) || !is_plain_path(target)) {
-        error = 64;
-    } else {
-        const wchar_t* from = wide_text(source);
-        const wchar_t* to = wide_text(target);
-        guard_verdict verdict = guarded_call([&] {
-            return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        });
-        error = verdict.error;
+    // Both names are prepared as open_file prepares them, so a path names the
+    // same file for every operation of this layer.
+    prepared_path target;
+    prepare_path(&target);
+    prepared_path source;
+    prepare_path(&source);
+    if (source.length == 0 || target.length == 0 || source.has_wildcard || target.has_wildcard) {
+        raise_error(64);
+        return;
     }
-    release_string(source);
-    release_string(target);
-    if (error)
-        raise_error(error);
+    guard_verdict verdict = guarded_call([&] {
+        return MoveFileExW(source.units, target.units, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    });
+    if (verdict.failed())
+        raise_error(verdict.error);
 }

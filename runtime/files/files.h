@@ -122,7 +122,8 @@ void flush_file(int16_t number);
 uint32_t get_file_attributes();
 void set_file_attributes(uint32_t attributes);
 void delete_file();
-// Source path at depth 1, target path on top; the target is replaced.
+// Source path at depth 1, target path on top, both prepared like open_file's
+// path; the target is replaced (MoveFileExW, write-through).  Both popped.
 void rename_file();
 
 // ---------------------------------------------------------------------------

@@ -258,6 +258,25 @@ TEST(files_names, rename_file_replaces_the_target)
     EXPECT_TRUE(file_exists(folder.file("to.txt")));
 }
 
+TEST(files_names, rename_file_names_the_files_open_file_names)
+{
+    // A path longer than 255 units names, for rename_file as for open_file,
+    // the file of its first 255 units.
+    scratch_folder folder;
+    std::string base = folder.path();
+    std::string name(PREPARED_PATH_UNITS - base.size() - 1, 'n');
+    std::string long_from = base + name + "a" + std::string(20, 'z');
+    std::string long_to = base + name + "b" + std::string(20, 'z');
+    ASSERT_EQ(open_path(long_from, OUTPUT_LOCKED, 1, 1), 0u);
+    EXPECT_EQ(print_text(1, "moved"), 0u);
+    close_file(1, 0);
+    EXPECT_EQ(rename_through_runtime(long_from, long_to), 0u);
+    ASSERT_EQ(open_path(long_to, INPUT_LOCKED, 128, 1), 0u);
+    EXPECT_EQ(read_one_line(1), (line_read{"moved", 0}));
+    close_file(1, 0);
+    EXPECT_TRUE(file_exists(base + name + "b"));
+}
+
 TEST(files_names, rename_onto_a_read_only_target)
 {
     scratch_folder folder;
