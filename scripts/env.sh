@@ -7,12 +7,20 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe=d"
 wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
+# configure_and_build [target...]: everything when no target is named.
 configure_and_build() {
   if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake --preset windows-x86 -S "$repo" >/dev/null
+    (cd "$repo" && cmake --preset windows-x86 >/dev/null)
   fi
-  cmake --build --preset windows-x86 -j "$(nproc)" -- --no-print-directory | grep -v -E '^\[ *[0-9]+%\]' || true
-  test "${PIPESTATUS[0]}" -eq 0
+  local targets=()
+  local t
+  for t in "$@"; do targets+=(--target "$t"); done
+  local log="$build/build.log"
+  if ! cmake --build "$build" -j "$(nproc)" "${targets[@]}" >"$log" 2>&1; then
+    grep -v -E '^\[ *[0-9]+%\]' "$log" | tail -n 60
+    echo "build failed (full log: $log)" >&2
+    return 1
+  fi
 }
 
 # Starts Xvfb on a free display when none is set; sets DISPLAY and xvfb_pid.

@@ -5,7 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 bash "$repo/scripts/setup.sh"
-configure_and_build
+configure_and_build veslinn
 
 exe="$build/app/veslinn.exe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
