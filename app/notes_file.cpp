@@ -29,7 +29,7 @@ void push_notes_file_path()
 void push_temporary_path()
 {
     push_zstring(notes_path);
-    push_borrowed(STRING_LITERAL("veslinn.txt.new"));
+    push_borrowed(STRING_LITERAL("veslinn.new"));
     concat_strings();
     to_wide_in_place(0);
 }

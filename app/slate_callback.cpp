@@ -18,6 +18,12 @@ namespace {
 const uint32_t NOTIFY_CLICKED = 0;      // BN_CLICKED
 const uint32_t NOTIFY_ACCELERATOR = 1;  // a command from an accelerator
 
+// The file layer opens at most this many units of a path; a longer one would
+// be cut and name some other file.  The notes file and the temporary file of a
+// save ("veslinn.new") have names of the same length.
+const uint32_t OPENED_PATH_LIMIT = 255;
+const uint32_t NOTES_NAME_LENGTH = 11;
+
 // Fills notes_path with the executable's folder.  When the executable's path
 // does not fit the fixed buffers it would be cut, and the cut path names some
 // other folder: the slate then keeps no notes file at all.
@@ -36,6 +42,11 @@ void form_notes_path()
     push_zstring(executable);
     push_borrowed(STRING_LITERAL("\\"));
     int32_t last_separator = find_string(-1);
+
+    // A folder that leaves no room for the file name in an opened path counts
+    // as too long too (byte length: never fewer than the wide units).
+    if (static_cast<uint32_t>(last_separator) + NOTES_NAME_LENGTH > OPENED_PATH_LIMIT)
+        return;
 
     push_zstring(executable);
     mid_string(1, last_separator);
