@@ -36,14 +36,18 @@ struct probe_run {
     scratch_folder folder;
     int exit_code = -1;
 
-    void run(const std::string& mode, const std::string& arguments = std::string(),
-             int number = 0, const std::string& program = std::string())
+    // The probe inherits these variables from the test process.
+    void set_environment(const std::string& mode, int number = 0) const
     {
-        std::string exe = program.empty() ? executable_folder() + "runtime_probe.exe" : program;
         SetEnvironmentVariableA("PROBE_MODE", mode.c_str());
         SetEnvironmentVariableA("PROBE_NUMBER", std::to_string(number).c_str());
         std::string bare = folder.path().substr(0, folder.path().size() - 1);
         SetEnvironmentVariableA("PROBE_FOLDER", bare.c_str());
+    }
+    void run(const std::string& mode, const std::string& arguments = std::string(), int number = 0)
+    {
+        set_environment(mode, number);
+        std::string exe = executable_folder() + "runtime_probe.exe";
         exit_code = run_program(arguments.empty() ? "\"" + exe + "\"" : arguments, 30000);
     }
     bool marker(const char* name) const { return file_exists(folder.file(name)); }
@@ -134,9 +138,7 @@ TEST(core, refuses_a_platform_outside_the_nt_family)
     probe_run probe;
     std::string copy = probe.folder.file("veslinn_win98.exe");
     ASSERT_TRUE(CopyFileA((executable_folder() + "runtime_probe.exe").c_str(), copy.c_str(), FALSE));
-    SetEnvironmentVariableA("PROBE_MODE", "return7");
-    std::string bare = probe.folder.path().substr(0, probe.folder.path().size() - 1);
-    SetEnvironmentVariableA("PROBE_FOLDER", bare.c_str());
+    probe.set_environment("return7");
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

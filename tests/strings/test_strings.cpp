@@ -204,22 +204,22 @@ int32_t reference_find(const std::string& t, const std::string& p, int32_t start
         int64_t position = n + start + 1;
         return position >= 1 && position <= n ? static_cast<int32_t>(position) : 0;
     }
+    auto matches_at = [&](int64_t i) {
+        for (int64_t k = 0; k < m; ++k) {
+            if (t[i + k] != p[k])
+                return false;
+        }
+        return true;
+    };
     if (start > 0) {
         for (int64_t i = start - 1; i + m <= n; ++i) {
-            bool same = true;
-            for (int64_t k = 0; k < m && same; ++k)
-                same = t[i + k] == p[k];
-            if (same)
+            if (matches_at(i))
                 return static_cast<int32_t>(i + 1);
         }
         return 0;
     }
-    int64_t limit = n + start + 1;
-    for (int64_t i = limit - m; i >= 0; --i) {
-        bool same = true;
-        for (int64_t k = 0; k < m && same; ++k)
-            same = t[i + k] == p[k];
-        if (same)
+    for (int64_t i = n + start + 1 - m; i >= 0; --i) {
+        if (matches_at(i))
             return static_cast<int32_t>(i + 1);
     }
     return 0;
