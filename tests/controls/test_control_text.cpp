@@ -1,0 +1,76 @@
+// Control handles and text on real controls.
+#include "tests/controls/control_fixture.h"
+
+namespace {
+
+TEST(controls_text, test_handles_by_id_and_self_id)
+{
+    test_dialog dialog;
+    HWND button = add_test_control(dialog.hwnd, 1, 1002, L"Borrar");
+    EXPECT_EQ(control_handle(dialog.hwnd, 1002), button);
+    EXPECT_EQ(window_of(dialog.hwnd, 1002), button);
+    EXPECT_EQ(control_handle(dialog.hwnd, 4711), nullptr);
+    EXPECT_EQ(window_of(dialog.hwnd, SELF_ID), dialog.hwnd);
+    EXPECT_EQ(control_handle(dialog.hwnd, SELF_ID), nullptr) << "the self id is looked up as a child";
+}
+
+TEST(controls_text, test_set_and_get_round_trip)
+{
+    test_dialog dialog;
+    HWND box = add_test_control(dialog.hwnd, 9, 1001, L"", 0x50001005, WS_EX_CLIENTEDGE, 300, 100);
+    ASSERT_NE(box, nullptr);
+    const std::wstring texts[] = {
+        L"hola",
+        L"l\x00EDnea uno\r\nl\x00EDnea dos",
+        std::wstring(5000, L'x'),
+        L"\x20AC \x0436 \x4E2D",
+        L"",
+    };
+    uint32_t depth = temp_depth();
+    for (const std::wstring& text : texts) {
+        push_wide(text);
+        set_control_text(control_handle(dialog.hwnd, 1001));
+        EXPECT_EQ(temp_depth(), depth) << "set_control_text left its operand";
+        EXPECT_EQ(window_text_of(box).substr(0, 511), text.substr(0, 511));
+        get_control_text(control_handle(dialog.hwnd, 1001));
+        ASSERT_EQ(temp_depth(), depth + 1);
+        EXPECT_EQ(pop_wide(), text) << "length " << text.size();
+    }
+}
+
+TEST(controls_text, test_empty_text_is_the_empty_string)
+{
+    test_dialog dialog;
+    HWND box = add_test_control(dialog.hwnd, 9, 1001, L"not yet empty");
+    push_wide(L"");
+    set_control_text(box);
+    EXPECT_EQ(GetWindowTextLengthW(box), 0) << "an empty text must clear the box";
+    get_control_text(box);
+    EXPECT_EQ(peek_string(), 0u) << "the empty result is the null handle";
+    pop_release();
+}
+
+TEST(controls_text, test_missing_window_gives_empty_text)
+{
+    uint32_t depth = temp_depth();
+    get_control_text(nullptr);
+    EXPECT_EQ(pop_wide(), L"");
+    push_wide(L"nowhere");
+    set_control_text(nullptr);
+    EXPECT_EQ(temp_depth(), depth);
+}
+
+TEST(controls_text, test_text_of_plain_child_without_record)
+{
+    test_dialog dialog;
+    HWND plain = CreateWindowExW(0, L"STATIC", L"plain", WS_CHILD, 0, 0, 50, 20, dialog.hwnd,
+                                 reinterpret_cast<HMENU>(77), nullptr, nullptr);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_EQ(find_record(plain), nullptr);
+    push_wide(L"changed");
+    set_control_text(control_handle(dialog.hwnd, 77));
+    get_control_text(control_handle(dialog.hwnd, 77));
+    EXPECT_EQ(pop_wide(), L"changed");
+}
+
+}  // namespace
