@@ -1,0 +1,306 @@
+#include "tests/app/slate_driver.h"
+
+#include <algorithm>
+
+namespace {
+
+const unsigned SEND_TIMEOUT_MS = 10000;
+
+struct window_search {
+    DWORD process_id;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM data)
+{
+    window_search* search = reinterpret_cast<window_search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process_id && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+HWND find_caption(DWORD process_id, const wchar_t* caption)
+{
+    for (HWND window : process_windows(process_id)) {
+        wchar_t text[64] = {};
+        GetWindowTextW(window, text, 64);
+        if (wcscmp(text, caption) == 0)
+            return window;
+    }
+    return nullptr;
+}
+
+std::string last_error_text(const char* what)
+{
+    return std::string(what) + " failed with error " + std::to_string(GetLastError());
+}
+
+}  // namespace
+
+std::wstring widen(const std::string& bytes)
+{
+    if (bytes.empty())
+        return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], n);
+    return text;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n,
+                        nullptr, nullptr);
+    return bytes;
+}
+
+void close_slate(slate_process* slate)
+{
+    if (slate->process) {
+        if (WaitForSingleObject(slate->process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(slate->process, 99);
+            WaitForSingleObject(slate->process, 5000);
+        }
+        CloseHandle(slate->process);
+    }
+    slate->process = nullptr;
+    slate->id = 0;
+    slate->window = nullptr;
+}
+
+std::string built_slate_path()
+{
+    char path[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string self(path, n);
+    // <build>\tests\app\<test>.exe  ->  <build>\app\veslinn.exe
+    std::string folder = self.substr(0, self.find_last_of('\\'));
+    folder = folder.substr(0, folder.find_last_of('\\'));
+    folder = folder.substr(0, folder.find_last_of('\\'));
+    return folder + "\\app\\veslinn.exe";
+}
+
+bool copy_slate(const std::string& folder, const std::string& name)
+{
+    return CopyFileA(built_slate_path().c_str(), (folder + name).c_str(), FALSE) != FALSE;
+}
+
+std::vector<HWND> process_windows(DWORD process_id)
+{
+    window_search search = {process_id, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool start_program(const std::wstring& exe_path, const std::wstring& working_folder,
+                   slate_process* slate, std::string* why)
+{
+    std::wstring command = L"\"" + exe_path + L"\"";
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(exe_path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
+                        &process)) {
+        *why = last_error_text("CreateProcessW");
+        return false;
+    }
+    CloseHandle(process.hThread);
+    slate->process = process.hProcess;
+    slate->id = process.dwProcessId;
+    slate->window = nullptr;
+    return true;
+}
+
+bool start_slate(const std::wstring& exe_path, const std::wstring& working_folder,
+                 slate_process* slate, std::string* why, unsigned timeout_ms)
+{
+    if (!start_program(exe_path, working_folder, slate, why))
+        return false;
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = find_caption(slate->id, L"Veslinn");
+        if (window) {
+            slate->window = window;
+            return true;
+        }
+        if (WaitForSingleObject(slate->process, 20) == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            GetExitCodeProcess(slate->process, &code);
+            *why = "the program ended with exit code " + std::to_string(code) +
+                   " before its window \"Veslinn\" was visible";
+            return false;
+        }
+        if (GetTickCount() - start > timeout_ms) {
+            *why = "no visible window \"Veslinn\" after " + std::to_string(timeout_ms) + " ms";
+            return false;
+        }
+    }
+}
+
+bool start_slate(const std::string& exe_path, const std::string& working_folder,
+                 slate_process* slate, std::string* why, unsigned timeout_ms)
+{
+    return start_slate(widen(exe_path), widen(working_folder), slate, why, timeout_ms);
+}
+
+HWND slate_control(const slate_process& slate, int id)
+{
+    return slate.window ? GetDlgItem(slate.window, id) : nullptr;
+}
+
+std::wstring window_text_wide(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS,
+                             &length))
+        return L"<no answer to WM_GETTEXTLENGTH>";
+    std::vector<wchar_t> text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &got))
+        return L"<no answer to WM_GETTEXT>";
+    return std::wstring(text.data(), std::min<size_t>(got, length));
+}
+
+std::string window_text_bytes(HWND window)
+{
+    return narrow(window_text_wide(window));
+}
+
+bool set_window_text_bytes(HWND window, const std::string& bytes)
+{
+    std::wstring text = widen(bytes);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &result) &&
+           result != 0;
+}
+
+std::string box_text(const slate_process& slate)
+{
+    HWND box = slate_control(slate, BOX_ID);
+    return box ? window_text_bytes(box) : std::string("<no control 1001>");
+}
+
+bool set_box_text(const slate_process& slate, const std::string& bytes)
+{
+    HWND box = slate_control(slate, BOX_ID);
+    return box && set_window_text_bytes(box, bytes);
+}
+
+void send_command(const slate_process& slate, int id, int code)
+{
+    DWORD_PTR result = 0;
+    HWND control = slate_control(slate, id);
+    SendMessageTimeoutW(slate.window, WM_COMMAND, MAKEWPARAM(id, code),
+                        reinterpret_cast<LPARAM>(control), SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS,
+                        &result);
+}
+
+void post_command(const slate_process& slate, int id, int code)
+{
+    PostMessageW(slate.window, WM_COMMAND, MAKEWPARAM(id, code),
+                 reinterpret_cast<LPARAM>(slate_control(slate, id)));
+}
+
+void click_button(const slate_process& slate, int id)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(slate_control(slate, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG,
+                        SEND_TIMEOUT_MS, &result);
+}
+
+void post_click(const slate_process& slate, int id)
+{
+    PostMessageW(slate_control(slate, id), BM_CLICK, 0, 0);
+}
+
+void post_close_command(const slate_process& slate)
+{
+    PostMessageW(slate.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+int wait_exit(slate_process* slate, unsigned timeout_ms)
+{
+    if (!slate->process)
+        return -1;
+    if (WaitForSingleObject(slate->process, timeout_ms) != WAIT_OBJECT_0)
+        return -2;
+    DWORD code = 0;
+    GetExitCodeProcess(slate->process, &code);
+    return static_cast<int>(code);
+}
+
+bool still_running(const slate_process& slate, unsigned wait_ms)
+{
+    if (WaitForSingleObject(slate.process, wait_ms) != WAIT_TIMEOUT)
+        return false;
+    return IsWindow(slate.window) && IsWindowVisible(slate.window);
+}
+
+std::vector<std::string> folder_names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string joined_names(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return "[" + text + "]";
+}
+
+bool open_site(slate_site* site, std::string* why)
+{
+    if (!copy_slate(site->home.path())) {
+        *why = "could not copy " + built_slate_path() + " to " + site->home.path();
+        return false;
+    }
+    return start_slate(site->exe(), site->elsewhere.path(), &site->run.slate, why);
+}
+
+std::string notes_bytes(const std::string& path)
+{
+    std::string bytes;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return "<no file>";
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return "<folder>";
+    if (!read_file_bytes(path, &bytes))
+        return "<unreadable>";
+    return bytes;
+}
+
+std::string exe_only()
+{
+    return joined_names({"veslinn.exe"});
+}
+
+std::string exe_and_notes()
+{
+    return joined_names({"veslinn.exe", "veslinn.txt"});
+}

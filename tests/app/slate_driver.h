@@ -1,0 +1,116 @@
+// Drives the real slate program from outside: copies the built executable into
+// a folder, starts it as its own process, finds its window by caption and
+// works it with window messages, the way a user's clicks and the window system
+// would.  Text crosses as wide text and is compared as bytes in the system
+// ANSI code page, the code page the slate keeps its notes in.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+// Control ids of the slate.
+enum { BOX_ID = 1001, CLEAR_ID = 1002, LEAVE_ID = 1003 };
+
+// One running slate (or refusing copy of it).
+struct slate_process {
+    HANDLE process = nullptr;  // owned: closed by close_slate
+    DWORD id = 0;
+    HWND window = nullptr;     // the slate's window, owned by the slate's process
+};
+
+// Ends a slate that is still running and closes the process handle; safe twice.
+void close_slate(slate_process* slate);
+
+// Owns a slate_process for a test's scope.
+struct slate_guard {
+    slate_process slate;
+    ~slate_guard() { close_slate(&slate); }
+};
+
+// The built slate executable, beside the test programs' build folder.
+std::string built_slate_path();
+
+// Copies the built slate into a folder under a name; false on failure.
+bool copy_slate(const std::string& folder, const std::string& name = "veslinn.exe");
+
+// Starts an executable (quoted as the only command-line word) with the given
+// working folder, and waits up to timeout_ms until its visible window with
+// the caption "Veslinn" exists.  False with the reason in *why otherwise.
+bool start_slate(const std::wstring& exe_path, const std::wstring& working_folder,
+                 slate_process* slate, std::string* why, unsigned timeout_ms = 20000);
+bool start_slate(const std::string& exe_path, const std::string& working_folder,
+                 slate_process* slate, std::string* why, unsigned timeout_ms = 20000);
+
+// Starts an executable without waiting for any window.
+bool start_program(const std::wstring& exe_path, const std::wstring& working_folder,
+                   slate_process* slate, std::string* why);
+
+// The visible top-level windows of a process.
+std::vector<HWND> process_windows(DWORD process_id);
+
+// The child control with the given id, or null.
+HWND slate_control(const slate_process& slate, int id);
+
+// Text of a window as bytes in the ANSI code page (through WM_GETTEXT).
+std::string window_text_bytes(HWND window);
+// The same as wide text.
+std::wstring window_text_wide(HWND window);
+// Sets a window's text from ANSI bytes (through WM_SETTEXT); false on failure.
+bool set_window_text_bytes(HWND window, const std::string& bytes);
+
+// The box's text as ANSI bytes, and setting it.
+std::string box_text(const slate_process& slate);
+bool set_box_text(const slate_process& slate, const std::string& bytes);
+
+// Sends WM_COMMAND with a control id and notification code to the slate and
+// waits until it is handled (or the slate has gone).
+void send_command(const slate_process& slate, int id, int code);
+// Posts WM_COMMAND: the slate handles it from its message loop, as it does a
+// click's notification.
+void post_command(const slate_process& slate, int id, int code);
+// Sends BM_CLICK to one of the buttons and waits until it is handled: the
+// button itself then notifies the slate.
+void click_button(const slate_process& slate, int id);
+// Posts BM_CLICK, for a click that ends the slate.
+void post_click(const slate_process& slate, int id);
+// Posts WM_SYSCOMMAND with SC_CLOSE, as the window system's close command does.
+void post_close_command(const slate_process& slate);
+
+// Waits for the process to end: its exit code, or -2 on time-out.
+int wait_exit(slate_process* slate, unsigned timeout_ms = 10000);
+
+// True when the slate still runs with its window after a short wait.
+bool still_running(const slate_process& slate, unsigned wait_ms = 300);
+
+// Names in a folder (without "." and ".."), sorted.
+std::vector<std::string> folder_names(const std::string& folder);
+std::string joined_names(const std::vector<std::string>& names);
+
+// Wide and byte conversions in the ANSI code page.
+std::wstring widen(const std::string& bytes);
+std::string narrow(const std::wstring& text);
+
+// One slate run in a fresh folder: the folder holding the copied executable and
+// its notes file, and a separate working folder the slate is started in, so
+// that the notes file is shown to be found beside the executable.
+struct slate_site {
+    scratch_folder home;
+    scratch_folder elsewhere;
+    slate_guard run;
+    std::string notes() const { return home.file("veslinn.txt"); }
+    std::string exe() const { return home.file("veslinn.exe"); }
+};
+
+// Copies the slate into the site's folder and starts it there.
+bool open_site(slate_site* site, std::string* why);
+
+// The notes file's bytes, or "<no file>" when it cannot be read.
+std::string notes_bytes(const std::string& path);
+
+// Names expected in a site's folder.
+std::string exe_only();
+std::string exe_and_notes();

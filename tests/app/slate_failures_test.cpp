@@ -1,0 +1,213 @@
+// Saves that cannot complete keep the old notes byte for byte and leave no
+// temporary file; read-only and hidden notes files are still replaced and
+// removed; an executable path too long for the slate's buffers touches no
+// notes file at all.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include "tests/app/slate_driver.h"
+
+namespace {
+
+#define OPEN_SITE(site)                                  \
+    do {                                                 \
+        std::string why_;                                \
+        ASSERT_TRUE(open_site(&(site), &why_)) << why_;  \
+    } while (0)
+
+const std::string OLD_NOTES = "old notes \xe9\r\nsecond line\r\n";
+
+// Sets a long text and leaves with "Salir": the slate must end normally
+// whatever became of the save.
+void salir_with_new_text(slate_site* site)
+{
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "new text that must not replace the old notes " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(set_box_text(site->run.slate, text));
+    post_command(site->run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(wait_exit(&site->run.slate), 0) << "the slate still ends after a failed save";
+}
+
+TEST(SlateFailedSave, test_notes_file_held_open_elsewhere)
+{
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+    OPEN_SITE(site);
+    // Another process of the same session holds the file open without any
+    // sharing, as an editor with the notes open would.
+    HANDLE held = CreateFileA(site.notes().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    salir_with_new_text(&site);
+    CloseHandle(held);
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
+        << "the temporary file is removed";
+}
+
+TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
+{
+    slate_site site;
+    ASSERT_TRUE(CreateDirectoryA(site.notes().c_str(), nullptr));
+    std::string inner = site.notes() + "\\inner.txt";
+    ASSERT_TRUE(write_file_bytes(inner, OLD_NOTES));
+    OPEN_SITE(site);
+    // The folder counts as an existing notes file that cannot be read.
+    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
+    salir_with_new_text(&site);
+    EXPECT_EQ(notes_bytes(site.notes()), "<folder>");
+    EXPECT_EQ(visible_bytes(notes_bytes(inner)), visible_bytes(OLD_NOTES));
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
+        << "the temporary file is removed";
+}
+
+TEST(SlateFailedSave, test_borrar_on_a_folder_named_like_the_notes_file)
+{
+    slate_site site;
+    ASSERT_TRUE(CreateDirectoryA(site.notes().c_str(), nullptr));
+    OPEN_SITE(site);
+    click_button(site.run.slate, CLEAR_ID);
+    EXPECT_TRUE(still_running(site.run.slate));
+    EXPECT_EQ(notes_bytes(site.notes()), "<folder>") << "a folder is never deleted";
+    post_close_command(site.run.slate);
+    EXPECT_EQ(wait_exit(&site.run.slate), 0);
+}
+
+// Removes the files of a flat folder and the folder.
+void remove_flat_folder(const std::string& folder)
+{
+    for (const std::string& name : folder_names(folder)) {
+        SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((folder + name).c_str());
+    }
+    RemoveDirectoryA(folder.substr(0, folder.size() - 1).c_str());
+}
+
+// Writes to a file until the disk takes no more; true when it is full.
+bool fill_disk(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    std::string block(65536, 'f');
+    DWORD written = 0;
+    while (WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) &&
+           written == block.size()) {
+    }
+    int single_failures = 0;
+    while (single_failures < 3) {
+        written = 0;
+        if (!WriteFile(file, "f", 1, &written, nullptr) || written != 1)
+            ++single_failures;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+TEST(SlateFailedSave, test_full_disk)
+{
+    // A small tmpfs is mounted here by the test set-up when the machine allows it.
+    std::string disk = executable_folder() + "small_disk\\";
+    if (!file_exists(disk + "tmpfs-mounted"))
+        GTEST_SKIP() << "no small disk mounted at " << disk
+                     << " (mounting a tmpfs needs root; the CTest fixture small_disk does it)";
+    std::string folder = disk + "site" + std::to_string(GetCurrentProcessId()) + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.size() - 1).c_str(), nullptr));
+    struct cleanup {
+        std::string folder;
+        ~cleanup() { remove_flat_folder(folder); }
+    } remove_later{folder};
+    scratch_folder elsewhere;
+    ASSERT_TRUE(copy_slate(folder));
+    ASSERT_TRUE(write_file_bytes(folder + "veslinn.txt", OLD_NOTES));
+    ASSERT_TRUE(fill_disk(folder + "filler.bin"));
+
+    {
+        slate_guard run;
+        std::string why;
+        ASSERT_TRUE(start_slate(folder + "veslinn.exe", elsewhere.path(), &run.slate, &why)) << why;
+        EXPECT_EQ(visible_bytes(box_text(run.slate)), visible_bytes(OLD_NOTES));
+        std::string text(20000, 'n');
+        ASSERT_TRUE(set_box_text(run.slate, text));
+        post_command(run.slate, LEAVE_ID, BN_CLICKED);
+        EXPECT_EQ(wait_exit(&run.slate), 0) << "the slate still ends after a failed save";
+    }
+    EXPECT_EQ(visible_bytes(notes_bytes(folder + "veslinn.txt")), visible_bytes(OLD_NOTES));
+    EXPECT_EQ(joined_names(folder_names(folder)),
+              joined_names({"filler.bin", "veslinn.exe", "veslinn.txt"}))
+        << "the temporary file is removed";
+}
+
+TEST(SlateNonRoot, test_read_only_folder)
+{
+    // Prepared by the non-root run: a folder the user may not write to, with
+    // the slate and its notes in it.
+    const char* prepared = getenv("VESLINN_READONLY_FOLDER");
+    if (!prepared || !*prepared)
+        GTEST_SKIP() << "runs only from the non-root script, which prepares a read-only folder";
+    std::string folder = prepared;
+    std::string before;
+    ASSERT_TRUE(read_file_bytes(folder + "veslinn.txt", &before));
+    std::vector<std::string> names = folder_names(folder);
+    scratch_folder elsewhere;
+    slate_guard run;
+    std::string why;
+    ASSERT_TRUE(start_slate(folder + "veslinn.exe", elsewhere.path(), &run.slate, &why)) << why;
+    EXPECT_EQ(visible_bytes(box_text(run.slate)), visible_bytes(before));
+    ASSERT_TRUE(set_box_text(run.slate, "cannot be written here"));
+    post_command(run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(wait_exit(&run.slate), 0) << "the slate still ends after a failed save";
+    EXPECT_EQ(visible_bytes(notes_bytes(folder + "veslinn.txt")), visible_bytes(before));
+    EXPECT_EQ(joined_names(folder_names(folder)), joined_names(names));
+}
+
+struct attribute_case {
+    const char* name;
+    DWORD attributes;
+};
+
+const attribute_case ATTRIBUTE_CASES[] = {
+    {"read-only", FILE_ATTRIBUTE_READONLY},
+    {"hidden", FILE_ATTRIBUTE_HIDDEN},
+    {"read-only, hidden and system",
+     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+};
+
+TEST(SlateAttributes, test_salir_replaces_protected_notes)
+{
+    for (const attribute_case& c : ATTRIBUTE_CASES) {
+        SCOPED_TRACE(c.name);
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+        ASSERT_TRUE(SetFileAttributesA(site.notes().c_str(), c.attributes));
+        OPEN_SITE(site);
+        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), visible_bytes(OLD_NOTES));
+        ASSERT_TRUE(set_box_text(site.run.slate, "replaced"));
+        post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "replaced\\x0D\\x0A");
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+    }
+}
+
+TEST(SlateAttributes, test_borrar_removes_protected_notes)
+{
+    for (const attribute_case& c : ATTRIBUTE_CASES) {
+        SCOPED_TRACE(c.name);
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+        ASSERT_TRUE(SetFileAttributesA(site.notes().c_str(), c.attributes));
+        OPEN_SITE(site);
+        click_button(site.run.slate, CLEAR_ID);
+        EXPECT_EQ(notes_bytes(site.notes()), "<no file>");
+        EXPECT_TRUE(still_running(site.run.slate));
+        post_close_command(site.run.slate);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_only());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// The slate's window and controls as another process sees them.
+#include <gtest/gtest.h>
+
+#include "tests/app/slate_driver.h"
+
+namespace {
+
+std::string hex(DWORD value)
+{
+    char text[16];
+    snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+std::string class_of(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    std::string upper = name;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+TEST(SlateLayout, test_window_frame)
+{
+    slate_site site;
+    std::string why;
+    ASSERT_TRUE(open_site(&site, &why)) << why;
+    HWND window = site.run.slate.window;
+
+    EXPECT_EQ(window_text_bytes(window), "Veslinn");
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right - client.left, 1000) << "client width";
+    EXPECT_EQ(client.bottom - client.top, 700) << "client height";
+    // The slate is placed by its outer corner at 105,114 on the screen; its
+    // client area is 1000 x 700 and the window is larger by its frame.
+    RECT outer = {};
+    ASSERT_TRUE(GetWindowRect(window, &outer));
+    EXPECT_EQ(outer.left, 105) << "window left on the screen";
+    EXPECT_EQ(outer.top, 114) << "window top on the screen";
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_GT(origin.y, outer.top) << "the caption lies above the client area";
+
+    DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    EXPECT_EQ(style & WS_SYSMENU, 0u) << "no system menu, style " << hex(style);
+    EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION)) << "caption, style " << hex(style);
+    EXPECT_EQ(style & (WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_MINIMIZEBOX),
+              static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_MINIMIZEBOX))
+        << "style " << hex(style);
+    EXPECT_EQ(style & (WS_CHILD | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_VSCROLL | WS_HSCROLL), 0u)
+        << "style " << hex(style);
+    DWORD ex_style = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    EXPECT_NE(ex_style & WS_EX_TOPMOST, 0u) << "topmost, extended style " << hex(ex_style);
+    EXPECT_EQ(GetParent(window), nullptr) << "no owner";
+    EXPECT_EQ(process_windows(site.run.slate.id).size(), 1u) << "the slate is the only window";
+}
+
+struct control_case {
+    int id;
+    const char* class_name;
+    const char* text;
+    int x, y, width, height;
+    DWORD style;
+    DWORD ex_style;
+};
+
+TEST(SlateLayout, test_controls)
+{
+    slate_site site;
+    std::string why;
+    ASSERT_TRUE(open_site(&site, &why)) << why;
+    HWND window = site.run.slate.window;
+    const control_case cases[] = {
+        {BOX_ID, "EDIT", "", 6, 6, 990, 650, 0x50001005, WS_EX_CLIENTEDGE},
+        {CLEAR_ID, "BUTTON", "Borrar", 8, 660, 56, 24, 0x50010000, 0},
+        {LEAVE_ID, "BUTTON", "Salir", 206, 660, 56, 24, 0x50010000, 0},
+    };
+    for (const control_case& c : cases) {
+        SCOPED_TRACE("control " + std::to_string(c.id));
+        HWND control = GetDlgItem(window, c.id);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(class_of(control), c.class_name);
+        EXPECT_EQ(window_text_bytes(control), c.text);
+        RECT place = {};
+        GetWindowRect(control, &place);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.left, c.x);
+        EXPECT_EQ(place.top, c.y);
+        EXPECT_EQ(place.right - place.left, c.width);
+        EXPECT_EQ(place.bottom - place.top, c.height);
+        DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+        DWORD ex_style = static_cast<DWORD>(GetWindowLongW(control, GWL_EXSTYLE));
+        if (c.id == BOX_ID) {
+            EXPECT_EQ(hex(style), hex(c.style));
+        } else {
+            // The dialog manager makes a push button the default push button
+            // while it has the focus (BS_DEFPUSHBUTTON, 1): every other bit is
+            // the button's own.
+            EXPECT_EQ(hex(style & ~static_cast<DWORD>(BS_DEFPUSHBUTTON)), hex(c.style));
+        }
+        // Controls of a dialog template carry WS_EX_NOPARENTNOTIFY from the
+        // dialog manager; it is not part of the control's own look.
+        EXPECT_EQ(hex(ex_style & ~static_cast<DWORD>(WS_EX_NOPARENTNOTIFY)), hex(c.ex_style));
+    }
+    // Nothing else in the slate.
+    int children = 0;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        ++children;
+    EXPECT_EQ(children, 3);
+}
+
+}  // namespace

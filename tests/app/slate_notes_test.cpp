@@ -1,0 +1,286 @@
+// The notes file seen from outside: what a start shows in the box, what
+// "Salir", "Borrar", the close command and ignored commands leave on disk.
+#include <gtest/gtest.h>
+
+#include "tests/app/slate_driver.h"
+
+namespace {
+
+const std::string NO_FILE = "<no file>";
+
+#define OPEN_SITE(site)                                  \
+    do {                                                 \
+        std::string why_;                                \
+        ASSERT_TRUE(open_site(&(site), &why_)) << why_;  \
+    } while (0)
+
+// Leaves with "Salir" and expects a normal end.
+void leave_with_salir(slate_site* site)
+{
+    post_command(site->run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(wait_exit(&site->run.slate), 0) << "exit code after \"Salir\"";
+}
+
+struct load_case {
+    const char* name;
+    std::string file;         // notes file before the start
+    std::string box;          // text the box shows
+    std::string after_salir;  // notes file after "Salir" without edits
+};
+
+TEST(SlateNotes, test_load_then_leave_unedited)
+{
+    const std::string line127(127, 'x');
+    const std::string line300(300, 'w');
+    const load_case cases[] = {
+        {"CR LF lines", "abc\r\ndef\r\n", "abc\r\ndef\r\n", "abc\r\ndef\r\n"},
+        {"no final line end", "abc\r\ndef", "abc\r\ndef\r\n", "abc\r\ndef\r\n"},
+        {"one line", "abc", "abc\r\n", "abc\r\n"},
+        {"CR alone ends a line", "a\rb\r", "a\r\nb\r\n", "a\r\nb\r\n"},
+        {"empty line between", "a\r\r\nb", "a\r\n\r\nb\r\n", "a\r\n\r\nb\r\n"},
+        {"LF alone stays in the line", "a\nb\n", "a\nb\n\r\n", "a\nb\n\r\n"},
+        {"LF then CR", "a\n\rb", "a\n\r\nb\r\n", "a\n\r\nb\r\n"},
+        {"Ctrl-Z ends the data", "abc\x1a" "def\r\n", "abc\r\n", "abc\r\n"},
+        {"Ctrl-Z first", "\x1a" "abc", "\r\n", "\r\n"},
+        {"empty file", "", "\r\n", "\r\n"},
+        {"CR LF split across the read buffer", line127 + "\r\nnext\r\n", line127 + "\r\nnext\r\n",
+         line127 + "\r\nnext\r\n"},
+        {"CR last in the read buffer, no LF", line127 + "\rnext", line127 + "\r\nnext\r\n",
+         line127 + "\r\nnext\r\n"},
+        {"CR last byte of the file", line127 + "\r", line127 + "\r\n", line127 + "\r\n"},
+        {"line longer than the buffer", line300 + "\r\nend\r\n", line300 + "\r\nend\r\n",
+         line300 + "\r\nend\r\n"},
+        {"code-page bytes", "caf\xe9 cr\xe8me \xfc\xdf\r\n", "caf\xe9 cr\xe8me \xfc\xdf\r\n",
+         "caf\xe9 cr\xe8me \xfc\xdf\r\n"},
+    };
+    for (const load_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), c.file));
+        OPEN_SITE(site);
+        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), visible_bytes(c.box)) << "box text";
+        leave_with_salir(&site);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(c.after_salir))
+            << "notes file after \"Salir\"";
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+        EXPECT_EQ(joined_names(folder_names(site.elsewhere.path())), "[]")
+            << "the working folder is not the notes folder";
+    }
+}
+
+TEST(SlateNotes, test_many_lines_load_whole)
+{
+    std::string file;
+    for (int i = 0; i < 2000; ++i)
+        file += "line " + std::to_string(i) + " of the notes\r\n";
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), file));
+    OPEN_SITE(site);
+    std::string shown = box_text(site.run.slate);
+    EXPECT_EQ(shown.size(), file.size()) << "box text length";
+    EXPECT_TRUE(shown == file) << "box text differs from the file";
+    leave_with_salir(&site);
+    EXPECT_TRUE(notes_bytes(site.notes()) == file) << "unedited notes file changed";
+}
+
+struct save_case {
+    const char* name;
+    std::string before;  // notes file before the start, or NO_FILE
+    std::string text;    // box text set before "Salir"
+    std::string after;   // notes file after, or NO_FILE
+};
+
+TEST(SlateNotes, test_salir_writes_the_box)
+{
+    std::string long_text;
+    for (int i = 0; i < 600; ++i)
+        long_text += "a note of some length, number " + std::to_string(i) + "\r\n";
+    const save_case cases[] = {
+        {"new file", NO_FILE, "abc", "abc\r\n"},
+        {"replaces old notes", "old notes\r\nmore\r\n", "new", "new\r\n"},
+        {"text ending in CR LF gets no second", "old\r\n", "x\r\ny\r\n", "x\r\ny\r\n"},
+        {"line break only", "old\r\n", "\r\n", "\r\n"},
+        {"code-page bytes", NO_FILE, "\xe9t\xe9 \xe0 l'\xeele", "\xe9t\xe9 \xe0 l'\xeele\r\n"},
+        {"empty box keeps the old file", "old notes\r\n", "", "old notes\r\n"},
+        {"empty box writes no file", NO_FILE, "", NO_FILE},
+        {"text beyond the typing limit", "old\r\n", long_text, long_text},
+    };
+    for (const save_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        slate_site site;
+        if (c.before != NO_FILE) {
+            ASSERT_TRUE(write_file_bytes(site.notes(), c.before));
+        }
+        OPEN_SITE(site);
+        ASSERT_TRUE(set_box_text(site.run.slate, c.text));
+        ASSERT_EQ(box_text(site.run.slate).size(), c.text.size()) << "box did not take the text";
+        leave_with_salir(&site);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(c.after));
+        EXPECT_EQ(joined_names(folder_names(site.home.path())),
+                  c.after == NO_FILE ? exe_only() : exe_and_notes())
+            << "no temporary file may stay behind";
+    }
+}
+
+TEST(SlateNotes, test_salir_by_button_click_and_accelerator)
+{
+    for (int how = 0; how < 2; ++how) {
+        SCOPED_TRACE(how == 0 ? "BM_CLICK on the button" : "command code 1 (accelerator)");
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
+        OPEN_SITE(site);
+        ASSERT_TRUE(set_box_text(site.run.slate, "clicked"));
+        if (how == 0)
+            post_click(site.run.slate, LEAVE_ID);
+        else
+            post_command(site.run.slate, LEAVE_ID, 1);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "clicked\\x0D\\x0A");
+    }
+}
+
+TEST(SlateNotes, test_salir_twice_in_a_row_keeps_unedited_notes)
+{
+    // Each unedited start and leave keeps the file exactly as it was.
+    slate_site site;
+    const std::string notes = "first\r\n\r\nthird \xe9\r\n";
+    ASSERT_TRUE(write_file_bytes(site.notes(), notes));
+    ASSERT_TRUE(copy_slate(site.home.path()));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round + 1));
+        std::string why;
+        ASSERT_TRUE(start_slate(site.exe(), site.elsewhere.path(), &site.run.slate, &why)) << why;
+        leave_with_salir(&site);
+        close_slate(&site.run.slate);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(notes));
+    }
+}
+
+TEST(SlateNotes, test_salir_sent_by_another_program_ends_the_slate)
+{
+    // Another program (or the window system) sends the command and waits for
+    // the answer: the slate's window goes while the message is being sent,
+    // not from its own message queue, and the slate must still end.
+    slate_site site;
+    OPEN_SITE(site);
+    ASSERT_TRUE(set_box_text(site.run.slate, "sent"));
+    send_command(site.run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "sent\\x0D\\x0A");
+    EXPECT_FALSE(IsWindow(site.run.slate.window)) << "the window is destroyed";
+    EXPECT_EQ(wait_exit(&site.run.slate, 5000), 0)
+        << "the process must end once its window is gone (-2: still running after 5 s)";
+}
+
+TEST(SlateBorrar, test_borrar_empties_box_and_deletes_file)
+{
+    for (int how = 0; how < 2; ++how) {
+        SCOPED_TRACE(how == 0 ? "BM_CLICK on the button" : "command code 1 (accelerator)");
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), "to be cleared\r\n"));
+        OPEN_SITE(site);
+        if (how == 0)
+            click_button(site.run.slate, CLEAR_ID);
+        else
+            send_command(site.run.slate, CLEAR_ID, 1);
+        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "box after \"Borrar\"";
+        EXPECT_EQ(notes_bytes(site.notes()), NO_FILE) << "notes file after \"Borrar\"";
+        EXPECT_TRUE(still_running(site.run.slate)) << "the slate stays open after \"Borrar\"";
+        post_close_command(site.run.slate);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_only());
+    }
+}
+
+TEST(SlateBorrar, test_borrar_without_file_and_then_salir)
+{
+    slate_site site;
+    OPEN_SITE(site);
+    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "no notes file: empty box";
+    ASSERT_TRUE(set_box_text(site.run.slate, "typed"));
+    click_button(site.run.slate, CLEAR_ID);
+    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "");
+    EXPECT_TRUE(still_running(site.run.slate));
+    // An empty box writes nothing.
+    leave_with_salir(&site);
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_only());
+}
+
+TEST(SlateBorrar, test_borrar_then_new_text_then_salir)
+{
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
+    OPEN_SITE(site);
+    click_button(site.run.slate, CLEAR_ID);
+    ASSERT_EQ(notes_bytes(site.notes()), NO_FILE);
+    ASSERT_TRUE(set_box_text(site.run.slate, "fresh start"));
+    leave_with_salir(&site);
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "fresh start\\x0D\\x0A");
+}
+
+TEST(SlateIgnored, test_close_command_saves_nothing)
+{
+    const char* befores[] = {"old notes\r\n", nullptr};
+    for (const char* before : befores) {
+        SCOPED_TRACE(before ? "existing notes" : "no notes file");
+        slate_site site;
+        if (before) {
+            ASSERT_TRUE(write_file_bytes(site.notes(), before));
+        }
+        OPEN_SITE(site);
+        ASSERT_TRUE(set_box_text(site.run.slate, "edits that are dropped"));
+        post_close_command(site.run.slate);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0) << "exit code after the close command";
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), before ? visible_bytes(before) : NO_FILE);
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), before ? exe_and_notes() : exe_only());
+    }
+}
+
+struct ignored_case {
+    const char* name;
+    int id;
+    int code;
+};
+
+TEST(SlateIgnored, test_commands_that_do_nothing)
+{
+    const ignored_case cases[] = {
+        {"IDCANCEL (Esc)", IDCANCEL, 0},
+        {"IDOK (Enter outside the box)", IDOK, 0},
+        {"\"Salir\" with notification code 2", LEAVE_ID, 2},
+        {"\"Borrar\" with notification code 2", CLEAR_ID, 2},
+        {"\"Salir\" with BN_SETFOCUS", LEAVE_ID, BN_SETFOCUS},
+        {"box notification EN_CHANGE", BOX_ID, EN_CHANGE},
+    };
+    for (const ignored_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
+        OPEN_SITE(site);
+        ASSERT_TRUE(set_box_text(site.run.slate, "edited"));
+        send_command(site.run.slate, c.id, c.code);
+        EXPECT_TRUE(still_running(site.run.slate)) << "the slate ended";
+        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "edited");
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "old\\x0D\\x0A");
+        // It still leaves normally afterwards.
+        leave_with_salir(&site);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "edited\\x0D\\x0A");
+    }
+}
+
+TEST(SlateIgnored, test_end_session_not_ending_saves_nothing)
+{
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
+    OPEN_SITE(site);
+    ASSERT_TRUE(set_box_text(site.run.slate, "edited"));
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(site.run.slate.window, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 10000,
+                        &result);
+    EXPECT_TRUE(still_running(site.run.slate));
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "old\\x0D\\x0A")
+        << "WM_ENDSESSION with wparam 0: the session goes on, nothing is saved";
+    post_close_command(site.run.slate);
+    EXPECT_EQ(wait_exit(&site.run.slate), 0);
+}
+
+}  // namespace

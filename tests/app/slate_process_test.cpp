@@ -1,0 +1,253 @@
+// The slate as a process: where it looks for its notes, how it refuses an old
+// platform, and what it keeps when the session ends.
+#include <gtest/gtest.h>
+
+#include "tests/app/slate_driver.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Executable paths near and beyond the slate's fixed path buffers.
+
+bool write_wide_file(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() ||
+              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string read_wide_file(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<no file>";
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::vector<std::wstring> wide_names(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                names.push_back(name);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return names;
+}
+
+void remove_wide_tree(const std::wstring& folder)
+{
+    for (const std::wstring& name : wide_names(folder)) {
+        std::wstring full = folder + name;
+        DWORD attributes = GetFileAttributesW(full.c_str());
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            remove_wide_tree(full + L"\\");
+        else
+            DeleteFileW(full.c_str());
+    }
+    RemoveDirectoryW(folder.substr(0, folder.size() - 1).c_str());
+}
+
+// Creates folders below base until the deepest folder's path (with its
+// trailing backslash) is exactly `length` characters long.  Returns every
+// folder made, outermost first.
+std::vector<std::wstring> make_deep_folder(const std::wstring& base, size_t length)
+{
+    std::vector<std::wstring> made;
+    std::wstring current = base;
+    int level = 0;
+    while (current.size() < length) {
+        size_t left = length - current.size();  // room for a name and its backslash
+        size_t name_length = left > 61 ? 50 : left - 1;
+        std::wstring name = L"d" + std::to_wstring(++level);
+        name.resize(name_length, L'p');
+        current += name + L"\\";
+        if (!CreateDirectoryW(current.substr(0, current.size() - 1).c_str(), nullptr))
+            return {};
+        made.push_back(current);
+    }
+    return made;
+}
+
+TEST(SlatePaths, test_longest_path_that_fits_keeps_notes)
+{
+    // 254 characters and the terminating zero fill the slate's 255-byte buffer
+    // exactly: the slate works with its notes as usual.
+    scratch_folder scratch;
+    std::wstring base = widen(scratch.path());
+    std::vector<std::wstring> folders = make_deep_folder(base, 254 - 11);
+    ASSERT_FALSE(folders.empty());
+    std::wstring home = folders.back();
+    std::wstring exe = home + L"veslinn.exe";
+    ASSERT_EQ(exe.size(), 254u);
+    ASSERT_TRUE(CopyFileW(widen(built_slate_path()).c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(write_wide_file(home + L"veslinn.txt", "kept\r\n"));
+    slate_guard run;
+    std::string why;
+    ASSERT_TRUE(start_slate(exe, widen(scratch.path()), &run.slate, &why)) << why;
+    EXPECT_EQ(visible_bytes(box_text(run.slate)), "kept\\x0D\\x0A");
+    ASSERT_TRUE(set_box_text(run.slate, "saved at 254"));
+    post_command(run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(wait_exit(&run.slate), 0);
+    EXPECT_EQ(visible_bytes(read_wide_file(home + L"veslinn.txt")), "saved at 254\\x0D\\x0A");
+    remove_wide_tree(base);
+}
+
+TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
+{
+    // A path of 300 characters does not fit: a cut path would name some
+    // folder above the executable's, so every folder on the way holds a decoy
+    // notes file that must stay untouched, like the real one.
+    scratch_folder scratch;
+    std::wstring base = widen(scratch.path());
+    std::vector<std::wstring> folders = make_deep_folder(base, 300 - 11);
+    ASSERT_FALSE(folders.empty());
+    std::wstring home = folders.back();
+    std::wstring exe = home + L"veslinn.exe";
+    ASSERT_EQ(exe.size(), 300u);
+    ASSERT_TRUE(CopyFileW(widen(built_slate_path()).c_str(), exe.c_str(), FALSE));
+    folders.insert(folders.begin(), base);
+    for (const std::wstring& folder : folders)
+        ASSERT_TRUE(write_wide_file(folder + L"veslinn.txt", "decoy\r\n"));
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "\"Salir\" with text" : "\"Borrar\"");
+        slate_guard run;
+        std::string why;
+        ASSERT_TRUE(start_slate(exe, widen(scratch.path()), &run.slate, &why)) << why;
+        EXPECT_EQ(visible_bytes(box_text(run.slate)), "") << "nothing is read";
+        if (round == 0) {
+            ASSERT_TRUE(set_box_text(run.slate, "nowhere to go"));
+            post_command(run.slate, LEAVE_ID, BN_CLICKED);
+        } else {
+            click_button(run.slate, CLEAR_ID);
+            EXPECT_TRUE(still_running(run.slate));
+            post_close_command(run.slate);
+        }
+        EXPECT_EQ(wait_exit(&run.slate), 0);
+        for (const std::wstring& folder : folders) {
+            SCOPED_TRACE(narrow(folder));
+            EXPECT_EQ(visible_bytes(read_wide_file(folder + L"veslinn.txt")), "decoy\\x0D\\x0A");
+            // The decoy and the next folder down, or the decoy and the slate.
+            EXPECT_EQ(wide_names(folder).size(), 2u) << "no new file in the folder";
+        }
+    }
+    remove_wide_tree(base);
+}
+
+// ---------------------------------------------------------------------------
+// The refusal on a platform outside the NT family.
+
+std::string class_of(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+TEST(SlateRefusal, test_win98_shows_only_the_message)
+{
+    // The build's Wine prefix reports Windows 98 to programs of this name only.
+    scratch_folder home;
+    scratch_folder elsewhere;
+    ASSERT_TRUE(copy_slate(home.path(), "veslinn_win98.exe"));
+    ASSERT_TRUE(write_file_bytes(home.file("veslinn.txt"), "kept\r\n"));
+    slate_guard run;
+    std::string why;
+    ASSERT_TRUE(start_program(widen(home.file("veslinn_win98.exe")), widen(elsewhere.path()),
+                              &run.slate, &why))
+        << why;
+    std::vector<HWND> windows;
+    for (int waited = 0; waited < 20000 && windows.empty(); waited += 50) {
+        if (WaitForSingleObject(run.slate.process, 50) == WAIT_OBJECT_0)
+            break;
+        windows = process_windows(run.slate.id);
+    }
+    ASSERT_EQ(windows.size(), 1u) << "exactly one window, the message box";
+    HWND box = windows[0];
+    EXPECT_EQ(class_of(box), "#32770") << "a message box";
+    EXPECT_NE(window_text_bytes(box), "Veslinn") << "no slate";
+    bool message_found = false;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (window_text_bytes(child) == "Win98 No Support")
+            message_found = true;
+    }
+    EXPECT_TRUE(message_found) << "the box shows \"Win98 No Support\"";
+    // Dismiss it as the OK button would.
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(wait_exit(&run.slate), 255);
+    EXPECT_EQ(visible_bytes(notes_bytes(home.file("veslinn.txt"))), "kept\\x0D\\x0A");
+    EXPECT_EQ(joined_names(folder_names(home.path())),
+              joined_names({"veslinn.txt", "veslinn_win98.exe"}));
+}
+
+// ---------------------------------------------------------------------------
+// The end of the session.  Under Wine, wineboot --end-session in the slate's
+// prefix sends every windowed process WM_QUERYENDSESSION and WM_ENDSESSION
+// (wparam 1) and then ends it, as Windows does at log-off.
+
+int end_session()
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return run_program(narrow(std::wstring(L"\"") + system + L"\\wineboot.exe\" --end-session"),
+                       20000);
+}
+
+struct session_case {
+    const char* name;
+    const char* before;  // notes file at the start, or null
+    const char* text;    // box text set before the session ends, or null: unedited
+    const char* after;   // notes file afterwards, or null: none
+};
+
+TEST(SlateSession, test_end_of_session_saves_like_salir)
+{
+    const session_case cases[] = {
+        {"edited notes are saved", "old\r\n", "typed before the log-off", "typed before the log-off\r\n"},
+        {"new notes are saved", nullptr, "first notes \xe9", "first notes \xe9\r\n"},
+        {"unedited notes stay byte for byte", "abc\r\n\r\nd", nullptr, "abc\r\n\r\nd\r\n"},
+        {"unedited CR LF notes stay", "abc\r\n", nullptr, "abc\r\n"},
+        {"empty box keeps the old file", "old\r\n", "", "old\r\n"},
+        {"empty box writes nothing", nullptr, "", nullptr},
+    };
+    for (const session_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        slate_site site;
+        if (c.before) {
+            ASSERT_TRUE(write_file_bytes(site.notes(), c.before));
+        }
+        std::string why;
+        ASSERT_TRUE(open_site(&site, &why)) << why;
+        if (c.text) {
+            ASSERT_TRUE(set_box_text(site.run.slate, c.text));
+        }
+        EXPECT_EQ(end_session(), 0) << "wineboot --end-session";
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())),
+                  c.after ? visible_bytes(c.after) : "<no file>");
+        EXPECT_EQ(joined_names(folder_names(site.home.path())),
+                  c.after ? exe_and_notes() : exe_only());
+    }
+}
+
+}  // namespace
