@@ -60,6 +60,38 @@ TEST(controls_text, test_missing_window_gives_empty_text)
     EXPECT_EQ(temp_depth(), depth);
 }
 
+// A window whose text is shorter than the length it reports, as when the text
+// shrinks between the two calls.
+LRESULT CALLBACK shrinking_text(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_GETTEXTLENGTH)
+        return 10;
+    if (message == WM_GETTEXT) {
+        wchar_t* buffer = reinterpret_cast<wchar_t*>(lparam);
+        if (wparam < 4)
+            return 0;
+        lstrcpyW(buffer, L"abc");
+        return 3;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+TEST(controls_text, test_shrunk_text_keeps_only_what_was_copied)
+{
+    WNDCLASSW shrinking = {};
+    shrinking.lpfnWndProc = shrinking_text;
+    shrinking.hInstance = GetModuleHandleW(nullptr);
+    shrinking.lpszClassName = L"ShrinkingText";
+    ASSERT_NE(RegisterClassW(&shrinking), 0);
+    HWND window = CreateWindowExW(0, L"ShrinkingText", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, shrinking.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    get_control_text(window);
+    EXPECT_EQ(wide_units(peek_string()), 3u) << "trailing zeros kept";
+    EXPECT_EQ(pop_wide(), L"abc");
+    DestroyWindow(window);
+}
+
 TEST(controls_text, test_text_of_plain_child_without_record)
 {
     test_dialog dialog;
