@@ -153,6 +153,55 @@ bool start_slate(const std::string& exe_path, const std::string& working_folder,
     return start_slate(widen(exe_path), widen(working_folder), slate, why, timeout_ms);
 }
 
+bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, std::string* why,
+                           unsigned timeout_ms)
+{
+    if (exe_path.compare(0, 3, L"Z:\\") != 0) {
+        *why = "not a path on drive Z:";
+        return false;
+    }
+    std::wstring unix_path = exe_path.substr(2);
+    for (wchar_t& c : unix_path) {
+        if (c == L'\\')
+            c = L'/';
+    }
+    // The loader is a Unix program: a shell finds it on the PATH.
+    std::wstring command = L"/bin/sh -c \"cd / && exec wine '" + unix_path + L"'\"";
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION loader = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &loader)) {
+        *why = last_error_text("CreateProcessW of the Unix shell");
+        return false;
+    }
+    CloseHandle(loader.hThread);
+    CloseHandle(loader.hProcess);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout_ms) {
+        HWND window = FindWindowW(nullptr, L"Veslinn");
+        if (window && IsWindowVisible(window)) {
+            DWORD id = 0;
+            GetWindowThreadProcessId(window, &id);
+            HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
+                                         FALSE, id);
+            if (!process) {
+                *why = last_error_text("OpenProcess");
+                return false;
+            }
+            slate->process = process;
+            slate->id = id;
+            slate->window = window;
+            return true;
+        }
+        Sleep(20);
+    }
+    *why = "no visible window \"Veslinn\" after " + std::to_string(timeout_ms) + " ms";
+    return false;
+}
+
 HWND slate_control(const slate_process& slate, int id)
 {
     return slate.window ? GetDlgItem(slate.window, id) : nullptr;

@@ -45,6 +45,12 @@ bool start_slate(const std::wstring& exe_path, const std::wstring& working_folde
 bool start_slate(const std::string& exe_path, const std::string& working_folder,
                  slate_process* slate, std::string* why, unsigned timeout_ms = 20000);
 
+// Starts a slate whose path lies on Wine's drive Z: (the Unix root) through
+// Wine's own loader, for paths that CreateProcessW does not take, and adopts
+// the process that shows the "Veslinn" window.
+bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, std::string* why,
+                           unsigned timeout_ms = 20000);
+
 // Starts an executable without waiting for any window.
 bool start_program(const std::wstring& exe_path, const std::wstring& working_folder,
                    slate_process* slate, std::string* why);

@@ -117,8 +117,20 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
     // A path of 300 characters does not fit: a cut path would name some
     // folder above the executable's, so every folder on the way holds a decoy
     // notes file that must stay untouched, like the real one.
-    scratch_folder scratch;
-    std::wstring base = widen(scratch.path());
+    //
+    // Known Wine difference: Wine's CreateProcessW refuses an application path
+    // beyond MAX_PATH with error 123, even in the \\?\ form, while Wine's
+    // own loader starts it from its Unix path.  So the folders are made on
+    // Wine's drive Z: (the Unix root) and the slate is started through the
+    // loader; elsewhere the test skips.
+    if (GetFileAttributesW(L"Z:\\tmp") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no drive Z: mapping the Unix root: cannot start a slate at a long path";
+    std::wstring base = L"Z:\\tmp\\veslinn-long-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(base.substr(0, base.size() - 1).c_str(), nullptr));
+    struct cleanup {
+        std::wstring folder;
+        ~cleanup() { remove_wide_tree(folder); }
+    } remove_later{base};
     std::vector<std::wstring> folders = make_deep_folder(base, 300 - 11);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
@@ -133,7 +145,7 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
         SCOPED_TRACE(round == 0 ? "\"Salir\" with text" : "\"Borrar\"");
         slate_guard run;
         std::string why;
-        ASSERT_TRUE(start_slate(exe, widen(scratch.path()), &run.slate, &why)) << why;
+        ASSERT_TRUE(start_slate_from_unix(exe, &run.slate, &why)) << why;
         EXPECT_EQ(visible_bytes(box_text(run.slate)), "") << "nothing is read";
         if (round == 0) {
             ASSERT_TRUE(set_box_text(run.slate, "nowhere to go"));
@@ -151,7 +163,6 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
             EXPECT_EQ(wide_names(folder).size(), 2u) << "no new file in the folder";
         }
     }
-    remove_wide_tree(base);
 }
 
 // ---------------------------------------------------------------------------
