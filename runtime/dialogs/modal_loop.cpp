@@ -63,6 +63,12 @@ void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_re
     MSG message;
     for (;;) {
         if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            // A message sent from another thread or process is handled inside
+            // PeekMessageW and may have destroyed the dialog with nothing left
+            // in the queue: without this check the loop would wait for a
+            // message that never comes.
+            if (!IsWindow(dialog))
+                break;
             if (idle_messages && owner)
                 SendMessageW(owner, WM_ENTERIDLE, MSGF_DIALOGBOX, reinterpret_cast<LPARAM>(dialog));
             Sleep(1);

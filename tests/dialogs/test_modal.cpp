@@ -195,6 +195,33 @@ TEST(modal, ending_again_on_close)
     EXPECT_EQ(registry_length(), before);
 }
 
+// Another thread ends the dialog by a sent message, which the window system
+// handles inside the loop's PeekMessageW: the loop must see the dialog gone
+// although no message is left in the queue.
+namespace {
+DWORD WINAPI send_end_later(void* dialog)
+{
+    Sleep(200);
+    SendMessageW(static_cast<HWND>(dialog), END_WITH, 21, 0);
+    return 0;
+}
+}  // namespace
+
+TEST(modal, ended_by_a_message_sent_from_another_thread)
+{
+    HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
+    ASSERT_NE(dialog, nullptr);
+    g_script.act = post_then_end({});
+    HANDLE thread = CreateThread(nullptr, 0, send_end_later, dialog, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    int32_t result = -1;
+    run_modal(dialog, &result);
+    EXPECT_EQ(result, 21);
+    EXPECT_FALSE(IsWindow(dialog));
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+}
+
 // A callback that answers the close command keeps the dialog open.
 TEST(modal, close_command_refused_by_the_callback)
 {
