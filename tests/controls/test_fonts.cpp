@@ -299,17 +299,4 @@ TEST(controls_fonts, test_no_record_or_no_font_changes_nothing)
     EXPECT_EQ(find_record(label)->font, 0u);
 }
 
-TEST(controls_fonts, test_append_numbers_records_in_order)
-{
-    uint32_t count = 0;
-    for (font_record* font = g_font_list; font; font = font->next)
-        EXPECT_EQ(font->number, ++count);
-    font_record* added = append_font();
-    ASSERT_NE(added, nullptr);
-    EXPECT_EQ(added->number, count + 1);
-    EXPECT_EQ(added->use_count, 0);
-    EXPECT_EQ(added->handle, nullptr);
-    EXPECT_EQ(find_font(count + 1), added);
-}
-
 }  // namespace
