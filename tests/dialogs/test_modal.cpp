@@ -53,11 +53,13 @@ TEST(modal, introduction_order_and_result)
     ASSERT_NE(dialog, nullptr);
     add_test_control(dialog, 1, 1002, L"Borrar");
     bool visible_at_introduction = true;
+    HWND active_while_running = nullptr;
     g_script.act = [&](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG) {
             visible_at_introduction = IsWindowVisible(d) != FALSE;
             PostMessageW(d, CHECK, 0, 0);
         } else if (message == CHECK) {
+            active_while_running = g_active_dialog;
             PostMessageW(d, END_WITH, 17, 0);
         } else if (message == END_WITH) {
             end_dialog(d, static_cast<int32_t>(wparam));
@@ -75,6 +77,7 @@ TEST(modal, introduction_order_and_result)
     EXPECT_EQ(g_script.seen[1].wparam, static_cast<uint32_t>(SIZE_RESTORED));
     EXPECT_EQ(g_script.seen[1].lparam, 320u | (240u << 16)) << "client width and height";
     EXPECT_FALSE(visible_at_introduction);
+    EXPECT_EQ(active_while_running, dialog) << "shown and activated: the active dialog";
     EXPECT_EQ(seen_of(WM_INITDIALOG).size(), 1u) << "never the window system's own: " << seen_list();
     EXPECT_TRUE(seen_of(WM_ACTIVATE).empty()) << seen_list();
     EXPECT_FALSE(seen_of(WM_SHOWWINDOW).empty()) << "shown by the loop: " << seen_list();
