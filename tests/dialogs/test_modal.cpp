@@ -306,6 +306,29 @@ TEST(modal, tab_moves_the_focus)
     EXPECT_EQ(focus_after_tab, second) << "first " << first << " second " << second;
 }
 
+// Enter goes to the default push button through the dialog manager.
+TEST(modal, enter_presses_the_default_button)
+{
+    HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 300, 100);
+    ASSERT_NE(dialog, nullptr);
+    add_test_control(dialog, 1, 1002, L"uno", 10, 10);
+    push_owned(0);
+    push_owned(copy_wide_string(L"dos", 3));
+    add_control(1, dialog, 1003, nullptr, 100, 10, 80, 24, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, nullptr);
+    HWND second = GetDlgItem(dialog, 1003);
+    ASSERT_NE(second, nullptr);
+    g_script.act = [](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
+        if (message == WM_INITDIALOG)
+            PostMessageW(d, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        else if (message == WM_COMMAND)
+            end_dialog(d, static_cast<int32_t>(LOWORD(wparam)));
+        return 0;
+    };
+    int32_t result = -1;
+    run_modal(dialog, &result);
+    EXPECT_EQ(result, 1003) << "the default button's command: " << seen_list();
+}
+
 // With an owner: WM_CANCELMODE, the owner disabled while the dialog runs,
 // WM_ENTERIDLE while the queue is empty, enabled again and focused after.
 TEST(modal, owner_is_disabled_and_idles)
