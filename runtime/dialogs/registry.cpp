@@ -267,6 +267,8 @@ static bool release_record(HWND hwnd)
     // The newest control goes first.  Each pass finds a record that the
     // release then unlinks, so the walk ends.
     while (HWND control = first_owned_control(hwnd)) {
+        if (control == hwnd)
+            break;  // a control recorded as its own owner is released below
         if (!release_record(control))
             return false;
     }

@@ -263,6 +263,12 @@ TEST(registry, releasing_a_dialog_releases_its_controls)
     EXPECT_EQ(registry_length(), before - 3);
     release_window_record(dialog.hwnd);  // safe twice
     EXPECT_EQ(registry_length(), before - 3);
+
+    // A control recorded as its own owner is released once, without looping.
+    registered_window odd(nullptr, KIND_CONTROL, 1);
+    odd.record->owner = odd.hwnd;
+    release_window_record(odd.hwnd);
+    EXPECT_EQ(find_record(odd.hwnd), nullptr);
 }
 
 // A control's run-time font goes back to the font list on release, and the
