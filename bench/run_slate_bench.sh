@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The slate's start-up benchmark: time from start until the slate shows its
+# notes, for notes files of 10 KB, 1 MB and 10 MB, beside Wine's own notepad
+# opening the same files and a floor program that reads the file in one call
+# into a box like the slate's; then the slate's CPU time over 10 idle seconds
+# and its resident memory beside notepad's.  Prints a table; asserts nothing.
+#   bench/run_slate_bench.sh [BUILD_FOLDER]      (default: <repo>/build)
+#   RUNS=5 bench/run_slate_bench.sh              (runs per small file, default 3)
+set -euo pipefail
+source "$(dirname "$0")/../scripts/env.sh"
+build=$(realpath -m "${1:-$repo/build}")
+export WINEPREFIX="$build/wineprefix"
+runs=${RUNS:-3}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake --preset windows-x86 -S "$repo" -B "$build" >/dev/null
+fi
+cmake --build "$build" -j2 --target veslinn bench_slate_floor bench_slate_start_timer -- \
+  --no-print-directory >/dev/null
+start_display
+work=$(mktemp -d /tmp/veslinn-bench.XXXXXX)
+wine_pids=()
+own_server=
+finish() {
+  for p in "${wine_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # The wineserver is ended only when this script started it.
+  if [ -n "$own_server" ]; then "$wineserver_bin" -k 2>/dev/null || true; fi
+  rm -rf "$work"
+  stop_display
+}
+trap finish EXIT
+if "$wineserver_bin" -p60 2>/dev/null; then own_server=1; fi
+wine wineboot >/dev/null 2>&1 || true
+
+windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+
+# Notes of plain 80-column lines with CR LF ends, as a slate's notes look.
+make_notes() {  # make_notes FILE BYTES
+  python3 - "$1" "$2" <<'EOF'
+import sys
+path, size = sys.argv[1], int(sys.argv[2])
+words = "the slate keeps short notes for the day and shows them in a dark green box".split()
+lines, total, n = [], 0, 0
+while total < size:
+    line = " ".join(words[(n + i) % len(words)] for i in range(12))[:78]
+    line = ("%06d " % n + line)[:78] + "\r\n"
+    lines.append(line)
+    total += len(line)
+    n += 1
+open(path, "wb").write("".join(lines).encode("ascii"))
+EOF
+}
+
+timer=$(windows_path "$build/bench/bench_slate_start_timer.exe")
+floor=$(windows_path "$build/bench/bench_slate_floor.exe")
+
+# median of the ready times of N runs of one program: prints "visible ready"
+measure() {  # measure N CHARACTERS COMMAND...
+  local n=$1 chars=$2
+  shift 2
+  local results=()
+  for _ in $(seq 1 "$n"); do
+    results+=("$(wine "$timer" "$chars" "$@" | tr -d '\r')")
+  done
+  printf '%s\n' "${results[@]}" | sort -n -k2 | sed -n "$(((n + 1) / 2))p" | awk '{print $1, $2}'
+}
+
+printf '\nStart-up to the notes shown (ms; median of %d runs, 1 run at 10 MB)\n' "$runs"
+printf '%-8s %10s %10s %10s %10s %12s %12s %10s\n' size "slate vis" "slate rdy" "notepad" "floor" \
+  "slate/npad" "slate/floor" "goal"
+for spec in 10K:10240 1M:1048576 10M:10485760; do
+  label=${spec%%:*}
+  bytes=${spec##*:}
+  folder="$work/slate_$label"
+  mkdir -p "$folder"
+  cp "$build/app/veslinn.exe" "$folder/veslinn.exe"
+  make_notes "$folder/veslinn.txt" "$bytes"
+  chars=$(stat -c %s "$folder/veslinn.txt")
+  n=$runs
+  [ "$label" = 10M ] && n=1
+  read -r slate_visible slate_ready < <(measure "$n" "$chars" "$(windows_path "$folder/veslinn.exe")")
+  read -r _ notepad_ready < <(measure "$n" "$chars" notepad.exe "$(windows_path "$folder/veslinn.txt")")
+  read -r _ floor_ready < <(measure "$n" "$chars" "$floor" "$(windows_path "$folder/veslinn.txt")")
+  ratio_notepad=$(awk -v a="$slate_ready" -v b="$notepad_ready" 'BEGIN {printf "%.2f", a / b}')
+  ratio_floor=$(awk -v a="$slate_ready" -v b="$floor_ready" 'BEGIN {printf "%.2f", a / b}')
+  goal=$(awk -v n="$ratio_notepad" -v f="$ratio_floor" -v l="$label" 'BEGIN {
+    ok = (f <= 1.1) && (l == "10M" || n <= 1.0); print ok ? "met" : "missed" }')
+  printf '%-8s %10s %10s %10s %10s %12s %12s %10s\n' "$label" "$slate_visible" "$slate_ready" \
+    "$notepad_ready" "$floor_ready" "$ratio_notepad" "$ratio_floor" "$goal"
+done
+echo "goal: slate no later than notepad at 10K and 1M, within 1.1x of the floor at every size"
+
+# Idle cost: started from the shell, so the Unix process is the Windows one.
+idle() {  # idle NAME FOLDER COMMAND...
+  local name=$1 window=$2
+  shift 2
+  wine "$@" >/dev/null 2>&1 &
+  local pid=$!
+  wine_pids+=("$pid")
+  for _ in $(seq 1 600); do
+    xdotool search --pid "$pid" --onlyvisible >/dev/null 2>&1 && break
+    xdotool search --name "$window" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 3  # loading and first painting done
+  local tick before after rss
+  tick=$(getconf CLK_TCK)
+  before=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  sleep 10
+  after=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")
+  printf '%-26s %14s %14s\n' "$name" "$(awk -v t=$((after - before)) -v h="$tick" 'BEGIN {printf "%.0f", 1000 * t / h}')" "$((rss / 1024))"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+printf '\nIdle for 10 s after loading\n'
+printf '%-26s %14s %14s\n' program "CPU ms / 10 s" "resident MiB"
+for label in 10K 1M; do
+  folder="$work/slate_$label"
+  idle "slate, $label notes" '^Veslinn$' "$folder/veslinn.exe"
+  idle "notepad, $label notes" 'veslinn.txt' notepad.exe "$(windows_path "$folder/veslinn.txt")"
+done
