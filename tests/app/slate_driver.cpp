@@ -37,6 +37,23 @@ std::string last_error_text(const char* what)
     return std::string(what) + " failed with error " + std::to_string(GetLastError());
 }
 
+// Starts a process; on success the caller owns process->hProcess (the thread
+// handle is closed here).
+bool create_process(const wchar_t* application, const std::wstring& command,
+                    const std::wstring& working_folder, PROCESS_INFORMATION* process)
+{
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(application, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
+                        process))
+        return false;
+    CloseHandle(process->hThread);
+    return true;
+}
+
 }  // namespace
 
 std::wstring widen(const std::string& bytes)
@@ -102,19 +119,11 @@ std::vector<HWND> process_windows(DWORD process_id)
 bool start_program(const std::wstring& exe_path, const std::wstring& working_folder,
                    slate_process* slate, std::string* why)
 {
-    std::wstring command = L"\"" + exe_path + L"\"";
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(exe_path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
-                        &process)) {
+    if (!create_process(exe_path.c_str(), L"\"" + exe_path + L"\"", working_folder, &process)) {
         *why = last_error_text("CreateProcessW");
         return false;
     }
-    CloseHandle(process.hThread);
     slate->process = process.hProcess;
     slate->id = process.dwProcessId;
     slate->window = nullptr;
@@ -167,17 +176,11 @@ bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, s
     }
     // The loader is a Unix program: a shell finds it on the PATH.
     std::wstring command = L"/bin/sh -c \"cd / && exec wine '" + unix_path + L"'\"";
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION loader = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &loader)) {
+    if (!create_process(nullptr, command, std::wstring(), &loader)) {
         *why = last_error_text("CreateProcessW of the Unix shell");
         return false;
     }
-    CloseHandle(loader.hThread);
     CloseHandle(loader.hProcess);
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout_ms) {

@@ -176,14 +176,24 @@ const attribute_case ATTRIBUTE_CASES[] = {
      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
 };
 
+// Writes the old notes with the given attributes and starts the slate.
+bool open_site_with_notes(slate_site* site, DWORD attributes, std::string* why)
+{
+    if (!write_file_bytes(site->notes(), OLD_NOTES) ||
+        !SetFileAttributesA(site->notes().c_str(), attributes)) {
+        *why = "cannot prepare " + site->notes();
+        return false;
+    }
+    return open_site(site, why);
+}
+
 TEST(SlateAttributes, test_salir_replaces_protected_notes)
 {
     for (const attribute_case& c : ATTRIBUTE_CASES) {
         SCOPED_TRACE(c.name);
         slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-        ASSERT_TRUE(SetFileAttributesA(site.notes().c_str(), c.attributes));
-        OPEN_SITE(site);
+        std::string why;
+        ASSERT_TRUE(open_site_with_notes(&site, c.attributes, &why)) << why;
         EXPECT_EQ(visible_bytes(box_text(site.run.slate)), visible_bytes(OLD_NOTES));
         ASSERT_TRUE(set_box_text(site.run.slate, "replaced"));
         post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
@@ -198,9 +208,8 @@ TEST(SlateAttributes, test_borrar_removes_protected_notes)
     for (const attribute_case& c : ATTRIBUTE_CASES) {
         SCOPED_TRACE(c.name);
         slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-        ASSERT_TRUE(SetFileAttributesA(site.notes().c_str(), c.attributes));
-        OPEN_SITE(site);
+        std::string why;
+        ASSERT_TRUE(open_site_with_notes(&site, c.attributes, &why)) << why;
         click_button(site.run.slate, CLEAR_ID);
         EXPECT_EQ(notes_bytes(site.notes()), "<no file>");
         EXPECT_TRUE(still_running(site.run.slate));

@@ -156,6 +156,117 @@ TEST(SlateNotes, test_salir_twice_in_a_row_keeps_unedited_notes)
     }
 }
 
+// Watches a folder for file-name and write changes while a slate saves.
+struct folder_watch {
+    HANDLE folder = INVALID_HANDLE_VALUE;  // owned: closed by the destructor
+    HANDLE done = nullptr;                 // owned: event of the pending read
+    OVERLAPPED pending = {};
+    alignas(DWORD) char buffer[16384];
+
+    ~folder_watch()
+    {
+        if (folder != INVALID_HANDLE_VALUE) {
+            CancelIo(folder);
+            CloseHandle(folder);
+        }
+        if (done)
+            CloseHandle(done);
+    }
+};
+
+bool start_watch(folder_watch* watch, const std::string& folder)
+{
+    HANDLE handle = CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    watch->folder = handle;
+    watch->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return watch->done != nullptr;
+}
+
+bool read_changes(folder_watch* watch)
+{
+    ResetEvent(watch->done);
+    watch->pending = OVERLAPPED();
+    watch->pending.hEvent = watch->done;
+    return ReadDirectoryChangesW(watch->folder, watch->buffer, sizeof watch->buffer, FALSE,
+                                 FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
+                                     FILE_NOTIFY_CHANGE_SIZE,
+                                 nullptr, &watch->pending, nullptr) != FALSE;
+}
+
+// Collects the changes reported until the folder has been quiet for quiet_ms,
+// as "action:name" entries in order.
+std::vector<std::string> collect_changes(folder_watch* watch, unsigned quiet_ms)
+{
+    static const char* const ACTIONS[] = {"?", "added", "removed", "modified", "renamed-from",
+                                          "renamed-to"};
+    std::vector<std::string> changes;
+    while (WaitForSingleObject(watch->done, quiet_ms) == WAIT_OBJECT_0) {
+        DWORD got = 0;
+        if (!GetOverlappedResult(watch->folder, &watch->pending, &got, FALSE))
+            break;
+        for (DWORD offset = 0; got > 0;) {
+            const FILE_NOTIFY_INFORMATION* entry =
+                reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(watch->buffer + offset);
+            std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            DWORD action = entry->Action <= 5 ? entry->Action : 0;
+            changes.push_back(std::string(ACTIONS[action]) + ":" + narrow(name));
+            if (entry->NextEntryOffset == 0)
+                break;
+            offset += entry->NextEntryOffset;
+        }
+        if (!read_changes(watch))
+            break;
+    }
+    return changes;
+}
+
+TEST(SlateNotes, test_salir_replaces_the_notes_in_one_rename)
+{
+    // The new notes are written to a temporary file of the same folder and
+    // take the old file's place by one rename: the old notes are never
+    // truncated, rewritten or deleted on the way.
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), "old notes\r\n"));
+    OPEN_SITE(site);
+    folder_watch watch;
+    ASSERT_TRUE(start_watch(&watch, site.home.path())) << "error " << GetLastError();
+    ASSERT_TRUE(read_changes(&watch)) << "error " << GetLastError();
+    ASSERT_TRUE(set_box_text(site.run.slate, "new notes"));
+    leave_with_salir(&site);
+    std::vector<std::string> changes = collect_changes(&watch, 1000);
+    std::string all;
+    for (const std::string& change : changes)
+        all += change + " ";
+    SCOPED_TRACE("changes: " + all);
+
+    std::string temporary;
+    for (const std::string& change : changes) {
+        if (change.compare(0, 6, "added:") == 0)
+            temporary = change.substr(6);
+    }
+    ASSERT_FALSE(temporary.empty()) << "no file was created in the notes folder";
+    EXPECT_NE(temporary, "veslinn.txt") << "the notes file itself is not created anew";
+    EXPECT_NE(temporary[0], '.') << "the temporary name does not start with a dot";
+    // Nothing touches the old notes file until the rename that replaces it.
+    for (const std::string& change : changes) {
+        if (change == "renamed-to:veslinn.txt")
+            break;
+        EXPECT_EQ(change.find(":veslinn.txt"), std::string::npos)
+            << change << " came before the notes file was replaced";
+    }
+    size_t from = all.find("renamed-from:" + temporary + " ");
+    size_t to = all.find("renamed-to:veslinn.txt ");
+    EXPECT_NE(from, std::string::npos) << "the temporary file is renamed";
+    EXPECT_NE(to, std::string::npos) << "onto veslinn.txt";
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "new notes\\x0D\\x0A");
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+}
+
 TEST(SlateNotes, test_salir_sent_by_another_program_ends_the_slate)
 {
     // Another program (or the window system) sends the command and waits for

@@ -144,6 +144,48 @@ expected=$(printf "${notes}hola\r\nmundo\r\n" | od -An -c | tr -s ' \n' ' ')
 check "notes after typing and Salir" "$saved" "$expected"
 check "files beside the slate" "$(ls -A "$folder" | tr '\n' ' ')" "veslinn.exe veslinn.txt "
 
+# --- A full box takes no typing: the slate has neither scroll bar nor
+# automatic scrolling, so once its text has more lines than it shows, keys
+# are refused (Windows and Wine alike) and the notes stay as they were.
+full=''
+for i in $(seq 1 40); do full="${full}line $i of a full slate\r\n"; done
+printf "$full" > "$folder/veslinn.txt"
+(cd / && exec wine "$folder/veslinn.exe") &
+slate_pid=$!
+window=
+for _ in $(seq 1 200); do
+  window=$(xdotool search --name '^Veslinn$' 2>/dev/null | head -n 1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  echo "FAIL  no X window named Veslinn for the full box"
+  failures=$((failures + 1))
+else
+  sleep 0.5
+  xdotool windowfocus "$window"
+  sleep 0.2
+  xdotool mousemove $((bx + 495)) $((by + 600)) click 1
+  sleep 0.2
+  xdotool type --delay 30 'zz'
+  xdotool key Return
+  sleep 0.3
+  xdotool mousemove $((cx + 234)) $((cy + 672)) click 1
+  code=
+  for _ in $(seq 1 100); do
+    if ! kill -0 "$slate_pid" 2>/dev/null; then
+      wait "$slate_pid"
+      code=$?
+      slate_pid=
+      break
+    fi
+    sleep 0.1
+  done
+  check "exit code after Salir with a full box" "${code:-still running}" "0"
+  check "a full box took no typing (md5 of the notes)" \
+        "$(md5sum < "$folder/veslinn.txt" | cut -c1-32)" "$(printf "$full" | md5sum | cut -c1-32)"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
