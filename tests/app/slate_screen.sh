@@ -47,20 +47,41 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Starts the slate in the folder and sets $slate_pid and $window (empty when
+# no window named Veslinn appeared within 20 s).
+start_slate() {
+  (cd / && exec wine "$folder/veslinn.exe") &
+  slate_pid=$!
+  window=
+  for _ in $(seq 1 200); do
+    window=$(xdotool search --name '^Veslinn$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to 10 s for the slate to end; sets $code to its exit code, or to
+# "still running".
+wait_slate() {
+  code="still running"
+  for _ in $(seq 1 100); do
+    if ! kill -0 "$slate_pid" 2>/dev/null; then
+      wait "$slate_pid"
+      code=$?
+      slate_pid=
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+
 cp "$slate_exe" "$folder/veslinn.exe"
 notes='MMMM WWWW 0123\r\nVeslinn HHHH\r\n'
 printf "$notes" > "$folder/veslinn.txt"
 mkdir -p "$artefacts"
 
-(cd / && exec wine "$folder/veslinn.exe") &
-slate_pid=$!
-window=
-for _ in $(seq 1 200); do
-  window=$(xdotool search --name '^Veslinn$' 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
+if ! start_slate; then
   echo "FAIL  no X window named Veslinn after 20 s"
   exit 1
 fi
@@ -128,17 +149,8 @@ else
 fi
 # "Salir": 206,660 56 x 24 in the client area.
 xdotool mousemove $((cx + 234)) $((cy + 672)) click 1
-code=
-for _ in $(seq 1 100); do
-  if ! kill -0 "$slate_pid" 2>/dev/null; then
-    wait "$slate_pid"
-    code=$?
-    slate_pid=
-    break
-  fi
-  sleep 0.1
-done
-check "exit code after a real click on Salir" "${code:-still running}" "0"
+wait_slate
+check "exit code after a real click on Salir" "$code" "0"
 saved=$(od -An -c "$folder/veslinn.txt" | tr -s ' \n' ' ')
 expected=$(printf "${notes}hola\r\nmundo\r\n" | od -An -c | tr -s ' \n' ' ')
 check "notes after typing and Salir" "$saved" "$expected"
@@ -150,15 +162,7 @@ check "files beside the slate" "$(ls -A "$folder" | tr '\n' ' ')" "veslinn.exe v
 full=''
 for i in $(seq 1 40); do full="${full}line $i of a full slate\r\n"; done
 printf "$full" > "$folder/veslinn.txt"
-(cd / && exec wine "$folder/veslinn.exe") &
-slate_pid=$!
-window=
-for _ in $(seq 1 200); do
-  window=$(xdotool search --name '^Veslinn$' 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
+if ! start_slate; then
   echo "FAIL  no X window named Veslinn for the full box"
   failures=$((failures + 1))
 else
@@ -171,17 +175,8 @@ else
   xdotool key Return
   sleep 0.3
   xdotool mousemove $((cx + 234)) $((cy + 672)) click 1
-  code=
-  for _ in $(seq 1 100); do
-    if ! kill -0 "$slate_pid" 2>/dev/null; then
-      wait "$slate_pid"
-      code=$?
-      slate_pid=
-      break
-    fi
-    sleep 0.1
-  done
-  check "exit code after Salir with a full box" "${code:-still running}" "0"
+  wait_slate
+  check "exit code after Salir with a full box" "$code" "0"
   check "a full box took no typing (md5 of the notes)" \
         "$(md5sum < "$folder/veslinn.txt" | cut -c1-32)" "$(printf "$full" | md5sum | cut -c1-32)"
 fi
