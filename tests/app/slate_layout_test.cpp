@@ -113,3 +113,59 @@ TEST(SlateLayout, test_controls)
 }
 
 }  // namespace
+
+namespace {
+
+HWND focus_of(const slate_process& slate)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(slate.window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+// Clicks into the box with posted mouse messages, as the mouse would, and
+// waits until the slate has handled them.
+void click_into_box(const slate_process& slate)
+{
+    HWND box = slate_control(slate, BOX_ID);
+    PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    PostMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+    for (int waited = 0; waited < 2000 && focus_of(slate) != box; waited += 10)
+        Sleep(10);
+}
+
+void send_nc_activate(const slate_process& slate, BOOL active)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(slate.window, WM_NCACTIVATE, active, 0, SMTO_ABORTIFHUNG, 10000, &result);
+}
+
+TEST(SlateFocus, test_focus_returns_to_the_control_that_had_it)
+{
+    slate_site site;
+    std::string why;
+    ASSERT_TRUE(open_site(&site, &why)) << why;
+    const slate_process& slate = site.run.slate;
+    HWND box = slate_control(slate, BOX_ID);
+    // The box is no tab stop, so the dialog manager starts with the focus on
+    // the first button.
+    HWND first = focus_of(slate);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first, box);
+
+    // Losing activation keeps the focused control; the user then clicks into
+    // the box; regaining activation puts the focus back where it was.
+    send_nc_activate(slate, FALSE);
+    click_into_box(slate);
+    ASSERT_EQ(focus_of(slate), box) << "the click gives the box the focus";
+    send_nc_activate(slate, TRUE);
+    EXPECT_EQ(focus_of(slate), first) << "focus after regaining activation";
+
+    // The kept control is given back once only.
+    click_into_box(slate);
+    send_nc_activate(slate, TRUE);
+    EXPECT_EQ(focus_of(slate), box) << "a second activation moves nothing";
+}
+
+}  // namespace
