@@ -64,6 +64,9 @@ struct taken_string {
     bool empty() const { return wide_units(value) == 0; }
 };
 
+// RT_BITMAP as a wide resource type.
+const wchar_t* const BITMAP_RESOURCE = MAKEINTRESOURCEW(2);
+
 bool is_image_row(uint32_t row)
 {
     return row >= ROW_IMAGE_FIRST && row <= ROW_IMAGE_BUTTON_SIZED;
@@ -221,7 +224,7 @@ void add_control(uint32_t class_index, HWND dialog, uint32_t id, const string_ar
     const wchar_t* window_text = text.wide();
     if (is_image_row(class_index)) {
         window_text = nullptr;
-        if (resource_exists(MAKEINTRESOURCEW(2) /* RT_BITMAP */, text.wide())) {
+        if (resource_exists(BITMAP_RESOURCE, text.wide())) {
             kind |= KIND_IMAGE_BITMAP;
         } else {
             kind |= KIND_IMAGE_ICON;
