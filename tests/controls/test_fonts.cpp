@@ -299,4 +299,27 @@ TEST(controls_fonts, test_no_record_or_no_font_changes_nothing)
     EXPECT_EQ(find_record(label)->font, 0u);
 }
 
+DWORD WINAPI append_many(void*)
+{
+    for (int i = 0; i < 2000; ++i)
+        append_font();
+    return 0;
+}
+
+TEST(controls_fonts, test_appends_from_two_threads_number_every_record_once)
+{
+    HANDLE threads[2];
+    for (HANDLE& thread : threads)
+        thread = CreateThread(nullptr, 0, append_many, nullptr, 0, nullptr);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    uint32_t count = 0;
+    for (const font_record* font = g_font_list; font; font = font->next) {
+        ++count;
+        ASSERT_EQ(font->number, count) << "record " << count << " of the list";
+    }
+    EXPECT_EQ(count, 3u + 4000u);
+}
+
 }  // namespace
