@@ -146,15 +146,22 @@ TEST(core, refuses_a_platform_outside_the_nt_family)
     std::string line = "\"" + copy + "\"";
     ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &process));
+    // The box is found while Wine still builds it: wait until it is shown
+    // with its text.
     HWND box = nullptr;
-    for (int i = 0; i < 300 && !box; ++i) {
+    std::string texts;
+    for (int i = 0; i < 300; ++i) {
+        box = nullptr;
         EnumThreadWindows(process.dwThreadId, find_message_box, reinterpret_cast<LPARAM>(&box));
-        if (!box && WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
+        texts.clear();
+        if (box && IsWindowVisible(box))
+            EnumChildWindows(box, collect_text, reinterpret_cast<LPARAM>(&texts));
+        if (texts.find("Win98 No Support") != std::string::npos)
+            break;
+        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
             break;
     }
     ASSERT_NE(box, nullptr) << "no message box appeared";
-    std::string texts;
-    EnumChildWindows(box, collect_text, reinterpret_cast<LPARAM>(&texts));
     EXPECT_NE(texts.find("Win98 No Support"), std::string::npos) << "box texts: " << texts;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
