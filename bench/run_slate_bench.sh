@@ -5,12 +5,13 @@
 # into a box like the slate's; then the slate's CPU time over 10 idle seconds
 # and its resident memory beside notepad's.  Prints a table; asserts nothing.
 #   bench/run_slate_bench.sh [BUILD_FOLDER]      (default: <repo>/build)
-#   RUNS=5 bench/run_slate_bench.sh              (runs per small file, default 3)
+#   RUNS=9 RUNS_LARGE=3 bench/run_slate_bench.sh  (runs per size: default 7, and 3 at 10 MB)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
 build=$(realpath -m "${1:-$repo/build}")
 export WINEPREFIX="$build/wineprefix"
-runs=${RUNS:-3}
+runs=${RUNS:-7}
+runs_large=${RUNS_LARGE:-3}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset windows-x86 -S "$repo" -B "$build" >/dev/null
@@ -54,18 +55,17 @@ EOF
 timer=$(windows_path "$build/bench/bench_slate_start_timer.exe")
 floor=$(windows_path "$build/bench/bench_slate_floor.exe")
 
-# median of the ready times of N runs of one program: prints "visible ready"
-measure() {  # measure N CHARACTERS COMMAND...
-  local n=$1 chars=$2
-  shift 2
-  local results=()
-  for _ in $(seq 1 "$n"); do
-    results+=("$(wine "$timer" "$chars" "$@" | tr -d '\r')")
-  done
-  printf '%s\n' "${results[@]}" | sort -n -k2 | sed -n "$(((n + 1) / 2))p" | awk '{print $1, $2}'
+# One timed start: prints "visible ready" in ms.
+time_start() {  # time_start CHARACTERS COMMAND...
+  wine "$timer" "$@" | tr -d '\r' | awk '{print $1, $2}'
 }
 
-printf '\nStart-up to the notes shown (ms; median of %d runs, 1 run at 10 MB)\n' "$runs"
+# The median line of "visible ready" pairs, by ready time.
+median() { sort -n -k2 | awk '{line[NR] = $0} END {print line[int((NR + 1) / 2)]}'; }
+
+printf '\nStart-up to the notes shown (ms; median of %d runs, %d at 10 MB; the three programs\n' \
+  "$runs" "$runs_large"
+printf 'take turns so that load from elsewhere on the machine falls on all of them alike)\n'
 printf '%-8s %10s %10s %10s %10s %12s %12s %10s\n' size "slate vis" "slate rdy" "notepad" "floor" \
   "slate/npad" "slate/floor" "goal"
 for spec in 10K:10240 1M:1048576 10M:10485760; do
@@ -76,11 +76,18 @@ for spec in 10K:10240 1M:1048576 10M:10485760; do
   cp "$build/app/veslinn.exe" "$folder/veslinn.exe"
   make_notes "$folder/veslinn.txt" "$bytes"
   chars=$(stat -c %s "$folder/veslinn.txt")
+  notes=$(windows_path "$folder/veslinn.txt")
   n=$runs
-  [ "$label" = 10M ] && n=1
-  read -r slate_visible slate_ready < <(measure "$n" "$chars" "$(windows_path "$folder/veslinn.exe")")
-  read -r _ notepad_ready < <(measure "$n" "$chars" notepad.exe "$(windows_path "$folder/veslinn.txt")")
-  read -r _ floor_ready < <(measure "$n" "$chars" "$floor" "$(windows_path "$folder/veslinn.txt")")
+  [ "$label" = 10M ] && n=$runs_large
+  slate_times=() notepad_times=() floor_times=()
+  for _ in $(seq 1 "$n"); do
+    slate_times+=("$(time_start "$chars" "$(windows_path "$folder/veslinn.exe")")")
+    notepad_times+=("$(time_start "$chars" notepad.exe "$notes")")
+    floor_times+=("$(time_start "$chars" "$floor" "$notes")")
+  done
+  read -r slate_visible slate_ready < <(printf '%s\n' "${slate_times[@]}" | median)
+  read -r _ notepad_ready < <(printf '%s\n' "${notepad_times[@]}" | median)
+  read -r _ floor_ready < <(printf '%s\n' "${floor_times[@]}" | median)
   ratio_notepad=$(awk -v a="$slate_ready" -v b="$notepad_ready" 'BEGIN {printf "%.2f", a / b}')
   ratio_floor=$(awk -v a="$slate_ready" -v b="$floor_ready" 'BEGIN {printf "%.2f", a / b}')
   goal=$(awk -v n="$ratio_notepad" -v f="$ratio_floor" -v l="$label" 'BEGIN {
