@@ -30,21 +30,64 @@ void salir_with_new_text(slate_site* site)
     EXPECT_EQ(wait_exit(&site->run.slate), 0) << "the slate still ends after a failed save";
 }
 
+// Holds the notes file open without sharing from this process, as an editor
+// with the notes open in the same session would.
+HANDLE hold_notes(const std::string& path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 TEST(SlateFailedSave, test_notes_file_held_open_elsewhere)
 {
     slate_site site;
     ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
     OPEN_SITE(site);
-    // Another process of the same session holds the file open without any
-    // sharing, as an editor with the notes open would.
-    HANDLE held = CreateFileA(site.notes().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = hold_notes(site.notes());
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
     salir_with_new_text(&site);
     CloseHandle(held);
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
     EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
         << "the temporary file is removed";
+}
+
+TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
+{
+    // The slate cannot read the notes: the box shows one empty line, and
+    // leaving without edits must not replace the unread notes with it.
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+    HANDLE held = hold_notes(site.notes());
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    std::string why;
+    bool started = open_site(&site, &why);
+    if (started) {
+        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
+        post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+    }
+    CloseHandle(held);
+    ASSERT_TRUE(started) << why;
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+}
+
+TEST(SlateFailedSave, test_borrar_on_a_notes_file_held_open)
+{
+    // The deletion fails and is not reported; the slate stays usable.
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+    OPEN_SITE(site);
+    HANDLE held = hold_notes(site.notes());
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    click_button(site.run.slate, CLEAR_ID);
+    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "the box is emptied all the same";
+    EXPECT_TRUE(still_running(site.run.slate));
+    post_close_command(site.run.slate);
+    EXPECT_EQ(wait_exit(&site.run.slate), 0);
+    CloseHandle(held);
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
 }
 
 TEST(SlateFailedSave, test_folder_named_like_the_notes_file)

@@ -30,6 +30,9 @@ struct load_case {
 
 TEST(SlateNotes, test_load_then_leave_unedited)
 {
+    // The code-page cases take a single-byte ANSI code page (1252 in a
+    // default Wine prefix), in which every byte stands for one character.
+    SCOPED_TRACE("ANSI code page " + std::to_string(GetACP()));
     const std::string line127(127, 'x');
     const std::string line300(300, 'w');
     const load_case cases[] = {
