@@ -30,26 +30,48 @@ void salir_with_new_text(slate_site* site)
     EXPECT_EQ(wait_exit(&site->run.slate), 0) << "the slate still ends after a failed save";
 }
 
-// Holds the notes file open without sharing from this process, as an editor
-// with the notes open in the same session would.
-HANDLE hold_notes(const std::string& path)
-{
-    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
+// The notes file held open without sharing by this process, as an editor
+// with the notes open in the same session would hold it.
+struct held_file {
+    HANDLE handle;  // owned: closed by release or the destructor
+    explicit held_file(const std::string& path)
+        : handle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~held_file() { release(); }
+    void release()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+};
 
-TEST(SlateFailedSave, test_notes_file_held_open_elsewhere)
+TEST(SlateFailedSave, test_notes_file_held_open_while_running)
 {
-    slate_site site;
-    ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-    OPEN_SITE(site);
-    HANDLE held = hold_notes(site.notes());
-    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-    salir_with_new_text(&site);
-    CloseHandle(held);
-    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
-    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
-        << "the temporary file is removed";
+    for (int how = 0; how < 2; ++how) {
+        SCOPED_TRACE(how == 0 ? "\"Salir\" with new text" : "\"Borrar\", then the close command");
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+        OPEN_SITE(site);
+        held_file held(site.notes());
+        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+        if (how == 0) {
+            salir_with_new_text(&site);
+        } else {
+            // The deletion fails and is not reported; the slate stays usable.
+            click_button(site.run.slate, CLEAR_ID);
+            EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "the box is emptied";
+            EXPECT_TRUE(still_running(site.run.slate));
+            post_close_command(site.run.slate);
+            EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        }
+        held.release();
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
+            << "the temporary file is removed";
+    }
 }
 
 TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
@@ -58,36 +80,15 @@ TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
     // leaving without edits must not replace the unread notes with it.
     slate_site site;
     ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-    HANDLE held = hold_notes(site.notes());
-    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-    std::string why;
-    bool started = open_site(&site, &why);
-    if (started) {
-        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
-        post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-    }
-    CloseHandle(held);
-    ASSERT_TRUE(started) << why;
+    held_file held(site.notes());
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    OPEN_SITE(site);
+    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
+    post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(wait_exit(&site.run.slate), 0);
+    held.release();
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
     EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
-}
-
-TEST(SlateFailedSave, test_borrar_on_a_notes_file_held_open)
-{
-    // The deletion fails and is not reported; the slate stays usable.
-    slate_site site;
-    ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-    OPEN_SITE(site);
-    HANDLE held = hold_notes(site.notes());
-    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-    click_button(site.run.slate, CLEAR_ID);
-    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "the box is emptied all the same";
-    EXPECT_TRUE(still_running(site.run.slate));
-    post_close_command(site.run.slate);
-    EXPECT_EQ(wait_exit(&site.run.slate), 0);
-    CloseHandle(held);
-    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
 }
 
 TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
