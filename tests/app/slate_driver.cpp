@@ -133,8 +133,12 @@ bool start_program(const std::wstring& exe_path, const std::wstring& working_fol
 bool start_slate(const std::wstring& exe_path, const std::wstring& working_folder,
                  slate_process* slate, std::string* why, unsigned timeout_ms)
 {
-    if (!start_program(exe_path, working_folder, slate, why))
-        return false;
+    return start_program(exe_path, working_folder, slate, why) &&
+           wait_for_slate_window(slate, why, timeout_ms);
+}
+
+bool wait_for_slate_window(slate_process* slate, std::string* why, unsigned timeout_ms)
+{
     DWORD start = GetTickCount();
     for (;;) {
         HWND window = find_caption(slate->id, L"Veslinn");
@@ -334,6 +338,24 @@ bool open_site(slate_site* site, std::string* why)
     return start_slate(site->exe(), site->elsewhere.path(), &site->run.slate, why);
 }
 
+bool open_sites(const site_list& sites, std::string* why)
+{
+    for (const std::unique_ptr<slate_site>& site : sites) {
+        if (!copy_slate(site->home.path())) {
+            *why = "could not copy " + built_slate_path() + " to " + site->home.path();
+            return false;
+        }
+        if (!start_program(widen(site->exe()), widen(site->elsewhere.path()), &site->run.slate,
+                           why))
+            return false;
+    }
+    for (const std::unique_ptr<slate_site>& site : sites) {
+        if (!wait_for_slate_window(&site->run.slate, why))
+            return false;
+    }
+    return true;
+}
+
 std::string notes_bytes(const std::string& path)
 {
     std::string bytes;
@@ -355,4 +377,12 @@ std::string exe_only()
 std::string exe_and_notes()
 {
     return joined_names({"veslinn.exe", "veslinn.txt"});
+}
+
+site_list make_sites(size_t count)
+{
+    site_list sites;
+    for (size_t i = 0; i < count; ++i)
+        sites.push_back(std::unique_ptr<slate_site>(new slate_site));
+    return sites;
 }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ bool start_slate(const std::wstring& exe_path, const std::wstring& working_folde
                  slate_process* slate, std::string* why, unsigned timeout_ms = 20000);
 bool start_slate(const std::string& exe_path, const std::string& working_folder,
                  slate_process* slate, std::string* why, unsigned timeout_ms = 20000);
+
+// Waits until a started process shows its visible window "Veslinn".
+bool wait_for_slate_window(slate_process* slate, std::string* why, unsigned timeout_ms = 20000);
 
 // Starts a slate whose path lies on Wine's drive Z: (the Unix root) through
 // Wine's own loader, for paths that CreateProcessW does not take, and adopts
@@ -113,6 +117,13 @@ struct slate_site {
 
 // Copies the slate into the site's folder and starts it there.
 bool open_site(slate_site* site, std::string* why);
+
+// The same for several sites at once: all slates are started before the
+// first window is waited for, so that table cases run side by side (each
+// slate is told apart by its process, not only by its caption).
+typedef std::vector<std::unique_ptr<slate_site>> site_list;
+site_list make_sites(size_t count);
+bool open_sites(const site_list& sites, std::string* why);
 
 // The notes file's bytes, or "<no file>" when it cannot be read.
 std::string notes_bytes(const std::string& path);

@@ -220,46 +220,60 @@ const attribute_case ATTRIBUTE_CASES[] = {
      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
 };
 
-// Writes the old notes with the given attributes and starts the slate.
-bool open_site_with_notes(slate_site* site, DWORD attributes, std::string* why)
+const size_t ATTRIBUTE_COUNT = sizeof ATTRIBUTE_CASES / sizeof ATTRIBUTE_CASES[0];
+
+// Writes the old notes with each case's attributes and starts the slates.
+bool open_sites_with_notes(const site_list& sites, std::string* why)
 {
-    if (!write_file_bytes(site->notes(), OLD_NOTES) ||
-        !SetFileAttributesA(site->notes().c_str(), attributes)) {
-        *why = "cannot prepare " + site->notes();
-        return false;
+    for (size_t i = 0; i < sites.size(); ++i) {
+        if (!write_file_bytes(sites[i]->notes(), OLD_NOTES) ||
+            !SetFileAttributesA(sites[i]->notes().c_str(), ATTRIBUTE_CASES[i].attributes)) {
+            *why = "cannot prepare " + sites[i]->notes();
+            return false;
+        }
     }
-    return open_site(site, why);
+    return open_sites(sites, why);
 }
+
+#define OPEN_PROTECTED_SITES(sites)                                \
+    do {                                                           \
+        std::string why_;                                          \
+        ASSERT_TRUE(open_sites_with_notes((sites), &why_)) << why_; \
+    } while (0)
 
 TEST(SlateAttributes, test_salir_replaces_protected_notes)
 {
-    for (const attribute_case& c : ATTRIBUTE_CASES) {
-        SCOPED_TRACE(c.name);
-        slate_site site;
-        std::string why;
-        ASSERT_TRUE(open_site_with_notes(&site, c.attributes, &why)) << why;
-        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), visible_bytes(OLD_NOTES));
-        ASSERT_TRUE(set_box_text(site.run.slate, "replaced"));
-        post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "replaced\\x0D\\x0A");
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+    site_list sites = make_sites(ATTRIBUTE_COUNT);
+    OPEN_PROTECTED_SITES(sites);
+    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
+        EXPECT_EQ(visible_bytes(box_text(sites[i]->run.slate)), visible_bytes(OLD_NOTES));
+        ASSERT_TRUE(set_box_text(sites[i]->run.slate, "replaced"));
+        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), "replaced\\x0D\\x0A");
+        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_and_notes());
     }
 }
 
 TEST(SlateAttributes, test_borrar_removes_protected_notes)
 {
-    for (const attribute_case& c : ATTRIBUTE_CASES) {
-        SCOPED_TRACE(c.name);
-        slate_site site;
-        std::string why;
-        ASSERT_TRUE(open_site_with_notes(&site, c.attributes, &why)) << why;
-        click_button(site.run.slate, CLEAR_ID);
-        EXPECT_EQ(notes_bytes(site.notes()), "<no file>");
-        EXPECT_TRUE(still_running(site.run.slate));
-        post_close_command(site.run.slate);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_only());
+    site_list sites = make_sites(ATTRIBUTE_COUNT);
+    OPEN_PROTECTED_SITES(sites);
+    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
+        click_button(sites[i]->run.slate, CLEAR_ID);
+        EXPECT_EQ(notes_bytes(sites[i]->notes()), "<no file>");
+        EXPECT_TRUE(still_running(sites[i]->run.slate, 0));
+        post_close_command(sites[i]->run.slate);
+    }
+    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
+        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_only());
     }
 }
 

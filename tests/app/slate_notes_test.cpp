@@ -14,6 +14,12 @@ const std::string NO_FILE = "<no file>";
         ASSERT_TRUE(open_site(&(site), &why_)) << why_;  \
     } while (0)
 
+#define OPEN_SITES(sites)                                \
+    do {                                                 \
+        std::string why_;                                \
+        ASSERT_TRUE(open_sites((sites), &why_)) << why_; \
+    } while (0)
+
 // Leaves with "Salir" and expects a normal end.
 void leave_with_salir(slate_site* site)
 {
@@ -56,14 +62,23 @@ TEST(SlateNotes, test_load_then_leave_unedited)
         {"code-page bytes", "caf\xe9 cr\xe8me \xfc\xdf\r\n", "caf\xe9 cr\xe8me \xfc\xdf\r\n",
          "caf\xe9 cr\xe8me \xfc\xdf\r\n"},
     };
-    for (const load_case& c : cases) {
-        SCOPED_TRACE(c.name);
-        slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), c.file));
-        OPEN_SITE(site);
-        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), visible_bytes(c.box)) << "box text";
-        leave_with_salir(&site);
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(c.after_salir))
+    // The cases run side by side, one slate each.
+    const size_t count = sizeof cases / sizeof cases[0];
+    site_list sites = make_sites(count);
+    for (size_t i = 0; i < count; ++i)
+        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].file));
+    OPEN_SITES(sites);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(visible_bytes(box_text(sites[i]->run.slate)), visible_bytes(cases[i].box))
+            << "box text";
+        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const slate_site& site = *sites[i];
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0) << "exit code after \"Salir\"";
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(cases[i].after_salir))
             << "notes file after \"Salir\"";
         EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
         EXPECT_EQ(joined_names(folder_names(site.elsewhere.path())), "[]")
@@ -108,18 +123,27 @@ TEST(SlateNotes, test_salir_writes_the_box)
         {"empty box writes no file", NO_FILE, "", NO_FILE},
         {"text beyond the typing limit", "old\r\n", long_text, long_text},
     };
-    for (const save_case& c : cases) {
-        SCOPED_TRACE(c.name);
-        slate_site site;
-        if (c.before != NO_FILE) {
-            ASSERT_TRUE(write_file_bytes(site.notes(), c.before));
+    const size_t count = sizeof cases / sizeof cases[0];
+    site_list sites = make_sites(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (cases[i].before != NO_FILE) {
+            ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].before));
         }
-        OPEN_SITE(site);
-        ASSERT_TRUE(set_box_text(site.run.slate, c.text));
-        ASSERT_EQ(box_text(site.run.slate).size(), c.text.size()) << "box did not take the text";
-        leave_with_salir(&site);
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(c.after));
-        EXPECT_EQ(joined_names(folder_names(site.home.path())),
+    }
+    OPEN_SITES(sites);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        ASSERT_TRUE(set_box_text(sites[i]->run.slate, cases[i].text));
+        ASSERT_EQ(box_text(sites[i]->run.slate).size(), cases[i].text.size())
+            << "box did not take the text";
+        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const save_case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0) << "exit code after \"Salir\"";
+        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), visible_bytes(c.after));
+        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())),
                   c.after == NO_FILE ? exe_only() : exe_and_notes())
             << "no temporary file may stay behind";
     }
@@ -365,19 +389,29 @@ TEST(SlateIgnored, test_commands_that_do_nothing)
         {"\"Salir\" with BN_SETFOCUS", LEAVE_ID, BN_SETFOCUS},
         {"box notification EN_CHANGE", BOX_ID, EN_CHANGE},
     };
-    for (const ignored_case& c : cases) {
-        SCOPED_TRACE(c.name);
-        slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
-        OPEN_SITE(site);
-        ASSERT_TRUE(set_box_text(site.run.slate, "edited"));
-        send_command(site.run.slate, c.id, c.code);
-        EXPECT_TRUE(still_running(site.run.slate)) << "the slate ended";
-        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "edited");
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "old\\x0D\\x0A");
+    const size_t count = sizeof cases / sizeof cases[0];
+    site_list sites = make_sites(count);
+    for (size_t i = 0; i < count; ++i)
+        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), "old\r\n"));
+    OPEN_SITES(sites);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        ASSERT_TRUE(set_box_text(sites[i]->run.slate, "edited"));
+        send_command(sites[i]->run.slate, cases[i].id, cases[i].code);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const slate_process& slate = sites[i]->run.slate;
+        EXPECT_TRUE(still_running(slate, i == 0 ? 300 : 0)) << "the slate ended";
+        EXPECT_EQ(visible_bytes(box_text(slate)), "edited");
+        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), "old\\x0D\\x0A");
         // It still leaves normally afterwards.
-        leave_with_salir(&site);
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "edited\\x0D\\x0A");
+        post_command(slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0) << "exit code after \"Salir\"";
+        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), "edited\\x0D\\x0A");
     }
 }
 

@@ -241,22 +241,29 @@ TEST(SlateSession, test_end_of_session_saves_like_salir)
         {"empty box keeps the old file", "old\r\n", "", "old\r\n"},
         {"empty box writes nothing", nullptr, "", nullptr},
     };
-    for (const session_case& c : cases) {
+    // One end of the session ends every slate of the table at once.
+    const size_t count = sizeof cases / sizeof cases[0];
+    site_list sites = make_sites(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (cases[i].before) {
+            ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].before));
+        }
+    }
+    std::string why;
+    ASSERT_TRUE(open_sites(sites, &why)) << why;
+    for (size_t i = 0; i < count; ++i) {
+        if (cases[i].text) {
+            ASSERT_TRUE(set_box_text(sites[i]->run.slate, cases[i].text)) << cases[i].name;
+        }
+    }
+    EXPECT_EQ(end_session(), 0) << "wineboot --end-session";
+    for (size_t i = 0; i < count; ++i) {
+        const session_case& c = cases[i];
         SCOPED_TRACE(c.name);
-        slate_site site;
-        if (c.before) {
-            ASSERT_TRUE(write_file_bytes(site.notes(), c.before));
-        }
-        std::string why;
-        ASSERT_TRUE(open_site(&site, &why)) << why;
-        if (c.text) {
-            ASSERT_TRUE(set_box_text(site.run.slate, c.text));
-        }
-        EXPECT_EQ(end_session(), 0) << "wineboot --end-session";
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())),
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())),
                   c.after ? visible_bytes(c.after) : "<no file>");
-        EXPECT_EQ(joined_names(folder_names(site.home.path())),
+        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())),
                   c.after ? exe_and_notes() : exe_only());
     }
 }
