@@ -188,7 +188,9 @@ TEST(SlateFailedSave, test_full_disk)
 TEST(SlateNonRoot, test_read_only_folder)
 {
     // Prepared by the non-root run: a folder the user may not write to, with
-    // the slate and its notes in it.
+    // the slate and its notes in it.  The notes file itself is the user's and
+    // writable, so it could be appended to but neither deleted nor replaced:
+    // the old notes must come through byte for byte, with nothing appended.
     const char* prepared = getenv("VESLINN_READONLY_FOLDER");
     if (!prepared || !*prepared)
         GTEST_SKIP() << "runs only from the non-root script, which prepares a read-only folder";

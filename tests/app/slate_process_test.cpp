@@ -67,6 +67,12 @@ void remove_wide_tree(const std::wstring& folder)
     RemoveDirectoryW(folder.substr(0, folder.size() - 1).c_str());
 }
 
+// Removes a folder tree with wide names when it goes out of scope.
+struct wide_tree_removal {
+    std::wstring folder;  // with its trailing backslash
+    ~wide_tree_removal() { remove_wide_tree(folder); }
+};
+
 // Creates folders below base until the deepest folder's path (with its
 // trailing backslash) is exactly `length` characters long.  Returns every
 // folder made, outermost first.
@@ -88,12 +94,34 @@ std::vector<std::wstring> make_deep_folder(const std::wstring& base, size_t leng
     return made;
 }
 
+TEST(SlatePaths, test_notes_beside_a_renamed_program_in_a_folder_with_spaces)
+{
+    // The notes file keeps its fixed name whatever the program is called,
+    // and a folder name with spaces and a code-page letter is kept whole.
+    scratch_folder scratch;
+    scratch_folder elsewhere;
+    std::string folder = scratch.path() + "notas de d\xed" "a\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.size() - 1).c_str(), nullptr));
+    ASSERT_TRUE(copy_slate(folder, "Mis notas.exe"));
+    ASSERT_TRUE(write_file_bytes(folder + "veslinn.txt", "hola\r\n"));
+    slate_guard run;
+    std::string why;
+    ASSERT_TRUE(start_slate(folder + "Mis notas.exe", elsewhere.path(), &run.slate, &why)) << why;
+    EXPECT_EQ(visible_bytes(box_text(run.slate)), "hola\\x0D\\x0A");
+    ASSERT_TRUE(set_box_text(run.slate, "adi\xf3s"));
+    post_command(run.slate, LEAVE_ID, BN_CLICKED);
+    EXPECT_EQ(wait_exit(&run.slate), 0);
+    EXPECT_EQ(visible_bytes(notes_bytes(folder + "veslinn.txt")), "adi\\xF3s\\x0D\\x0A");
+    EXPECT_EQ(joined_names(folder_names(folder)), joined_names({"Mis notas.exe", "veslinn.txt"}));
+}
+
 TEST(SlatePaths, test_longest_path_that_fits_keeps_notes)
 {
     // 254 characters and the terminating zero fill the slate's 255-byte buffer
     // exactly: the slate works with its notes as usual.
     scratch_folder scratch;
     std::wstring base = widen(scratch.path());
+    wide_tree_removal remove_later{base};
     std::vector<std::wstring> folders = make_deep_folder(base, 254 - 11);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
@@ -109,7 +137,6 @@ TEST(SlatePaths, test_longest_path_that_fits_keeps_notes)
     post_command(run.slate, LEAVE_ID, BN_CLICKED);
     EXPECT_EQ(wait_exit(&run.slate), 0);
     EXPECT_EQ(visible_bytes(read_wide_file(home + L"veslinn.txt")), "saved at 254\\x0D\\x0A");
-    remove_wide_tree(base);
 }
 
 TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
@@ -127,10 +154,7 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
         GTEST_SKIP() << "no drive Z: mapping the Unix root: cannot start a slate at a long path";
     std::wstring base = L"Z:\\tmp\\veslinn-long-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(base.substr(0, base.size() - 1).c_str(), nullptr));
-    struct cleanup {
-        std::wstring folder;
-        ~cleanup() { remove_wide_tree(folder); }
-    } remove_later{base};
+    wide_tree_removal remove_later{base};
     std::vector<std::wstring> folders = make_deep_folder(base, 300 - 11);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
