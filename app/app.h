@@ -19,6 +19,10 @@ extern char notes_path[255];     // folder of the executable, ending in a backsl
 // fit the fixed buffers leaves it 0, and the slate then runs without a notes
 // file rather than touch a file in some other folder.
 extern int32_t notes_path_valid;
+// -1 when the notes file exists but could not be opened for reading: the box
+// then shows an empty line instead of the notes, and leaving without an edit
+// must not put that line in their place.
+extern int32_t notes_unread;
 
 int32_t slate_main();
 int32_t show_slate(HWND parent);

@@ -61,6 +61,8 @@ void load_notes()
 
     push_notes_file_path();
     open_file(MODE_INPUT_LOCKED, 128, 1, nullptr, READ_FILE_NUMBER);
+    if (error_number() != 0)
+        notes_unread = -1;
 
     read_line(READ_FILE_NUMBER);
     string_handle line = pop_string();

@@ -12,6 +12,7 @@
 HWND saved_focus;
 char notes_path[255];
 int32_t notes_path_valid;
+int32_t notes_unread;
 
 namespace {
 
@@ -74,7 +75,13 @@ void remove_notes_file()
     clear_error();
 }
 
-// Saves the box's text when it is not empty.
+bool is_single_line_end(string_handle text)
+{
+    return string_bytes(text) == 2 && string_text(text)[0] == '\r' && string_text(text)[1] == '\n';
+}
+
+// Saves the box's text when it is not empty.  Notes that could not be read
+// at the start are not replaced by the empty line shown in their place.
 void keep_notes(HWND window)
 {
     activation frame;
@@ -85,8 +92,11 @@ void keep_notes(HWND window)
     to_bytes_in_place(0);
     assign_string(&text);
     push_borrowed(text);
-    if (string_length() > 0 && notes_path_valid)
-        save_notes(&text);
+    if (string_length() == 0 || !notes_path_valid)
+        return;
+    if (notes_unread && is_single_line_end(text))
+        return;
+    save_notes(&text);
 }
 
 }  // namespace
