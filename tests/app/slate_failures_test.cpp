@@ -91,6 +91,30 @@ TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
     EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
 }
 
+TEST(SlateFailedSave, test_notes_unread_at_the_start_survive_leaving_after_they_are_free)
+{
+    // The notes are held only while the slate opens (an editor or a scanner
+    // that lets go later).  Leaving without an edit keeps them; leaving with
+    // new text replaces them, as the user asked.
+    for (int edit = 0; edit < 2; ++edit) {
+        SCOPED_TRACE(edit ? "with new text" : "without an edit");
+        slate_site site;
+        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
+        held_file held(site.notes());
+        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+        OPEN_SITE(site);
+        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
+        held.release();
+        if (edit)
+            ASSERT_TRUE(set_box_text(site.run.slate, "typed later"));
+        post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
+        EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())),
+                  visible_bytes(edit ? std::string("typed later\r\n") : OLD_NOTES));
+        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+    }
+}
+
 TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
 {
     slate_site site;
