@@ -68,9 +68,9 @@ printf '\nStart-up to the notes shown (ms; median of %d runs, %d at 10 MB; the t
 printf 'take turns so that load from elsewhere on the machine falls on all of them alike)\n'
 printf '%-8s %10s %10s %10s %10s %12s %12s %10s\n' size "slate vis" "slate rdy" "notepad" "floor" \
   "slate/npad" "slate/floor" "goal"
-for spec in 10K:10240 1M:1048576 10M:10485760; do
-  label=${spec%%:*}
-  bytes=${spec##*:}
+for size_case in 10K:10240 1M:1048576 10M:10485760; do
+  label=${size_case%%:*}
+  bytes=${size_case##*:}
   folder="$work/slate_$label"
   mkdir -p "$folder"
   cp "$build/app/veslinn.exe" "$folder/veslinn.exe"

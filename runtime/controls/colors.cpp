@@ -7,14 +7,6 @@
 
 namespace {
 
-enum : uint32_t {
-    ROW_SCROLLBAR = 8,
-    ROW_LISTVIEW = 17,
-    ROW_TREEVIEW = 18,
-    ROW_PROGRESS = 19,
-    ROW_COMBOBOX = 24,
-};
-
 // System colour indexes standing in for -1, by message from
 // WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC.
 const int text_color_table[7] = {

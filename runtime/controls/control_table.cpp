@@ -39,23 +39,6 @@ const control_class_row g_control_classes[26] = {
 
 namespace {
 
-enum : uint32_t {
-    ROW_SCROLLBAR = 8,
-    ROW_EDIT = 9,
-    ROW_IMAGE_FIRST = 10,
-    ROW_IMAGE_CLIENT = 11,
-    ROW_IMAGE_BUTTON = 12,
-    ROW_IMAGE_BUTTON_SIZED = 13,
-    ROW_COMMON_FIRST = 16,
-    ROW_TREEVIEW = 18,
-    ROW_TOOLBAR = 21,
-    ROW_TAB = 22,
-    ROW_NAMED_CLASS = 23,
-    ROW_COMBOBOX = 24,
-    ROW_LISTBOX = 25,
-    ROW_LAST = 25,
-};
-
 // A string taken off the temporary-string stack; released when it goes.
 struct taken_string {
     string_handle value = pop_string();

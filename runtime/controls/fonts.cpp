@@ -19,7 +19,6 @@ enum : uint32_t {
     FORMAT_WORD = 0x2000,
     BUILT_IN_FONTS = 3,
     FACE_CHARACTERS = LF_FACESIZE - 1,  // longer faces are cut
-    GRAPHIC_CONTROL_ROW = 14,
 };
 
 // Saved in a control record's previous_font when the control had no font of
@@ -205,7 +204,7 @@ void set_control_font(HWND dialog, uint32_t id, uint32_t number)
 
     // A graphic control draws through the graphic-window run-time, which
     // selects fonts into its own surface; nothing is sent to the window.
-    if (record->class_index == GRAPHIC_CONTROL_ROW)
+    if (record->class_index == ROW_GRAPHIC)
         return;
 
     if (record->previous_font == 0) {

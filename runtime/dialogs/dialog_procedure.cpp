@@ -78,7 +78,7 @@ static INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
     HWND sender = header->hwndFrom;
     UINT code = header->code;
 
-    if (is_control_of_class(sender, 22) &&
+    if (is_control_of_class(sender, ROW_TAB) &&
         (code == static_cast<UINT>(TCN_SELCHANGING) || code == static_cast<UINT>(TCN_SELCHANGE)))
         switch_tab_page(sender, code);
 
@@ -105,7 +105,7 @@ static dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
         if (GetMenuItemInfoW(menu, id, FALSE, &info) && info.dwItemData)
             return reinterpret_cast<dialog_callback>(info.dwItemData);
     }
-    if (sender && is_control_of_class(sender, 21)) {
+    if (sender && is_control_of_class(sender, ROW_TOOLBAR)) {
         LRESULT index = SendMessageW(sender, TB_COMMANDTOINDEX, id, 0);
         TBBUTTON button = {};
         if (SendMessageW(sender, TB_GETBUTTON, static_cast<WPARAM>(index),
@@ -124,7 +124,7 @@ static INT_PTR draw_graphic_item(LPARAM lparam)
     if (!item || !(item->itemAction & ODA_DRAWENTIRE))
         return 0;
     const window_record* control = find_record(item->hwndItem);
-    if (!control || control->class_index != 14)
+    if (!control || control->class_index != ROW_GRAPHIC)
         return 0;
     const uint32_t* block = control->graphic_block;
     HDC picture = reinterpret_cast<HDC>(block[GRAPHIC_MEMORY_DC]);
@@ -332,7 +332,7 @@ LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam,
     const window_record* record = find_record(window);
     if (!record)
         return 0;
-    const bool is_tab = record->class_index == 22;
+    const bool is_tab = record->class_index == ROW_TAB;
     WNDPROC kept = record->tab_procedure;
     record = nullptr;
 

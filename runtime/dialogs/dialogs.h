@@ -29,6 +29,31 @@ enum : int32_t {
 
 enum : uint32_t { SELF_ID = 0x80000000u };
 
+// Rows of the control class table that the engine and the controls treat
+// apart (window_record.class_index).
+enum : uint32_t {
+    ROW_SCROLLBAR = 8,
+    ROW_EDIT = 9,
+    ROW_IMAGE_FIRST = 10,
+    ROW_IMAGE_CLIENT = 11,
+    ROW_IMAGE_BUTTON = 12,
+    ROW_IMAGE_BUTTON_SIZED = 13,
+    ROW_GRAPHIC = 14,
+    ROW_OWNER_DRAWN = 15,
+    ROW_COMMON_FIRST = 16,
+    ROW_LISTVIEW = 17,
+    ROW_TREEVIEW = 18,
+    ROW_PROGRESS = 19,
+    ROW_STATUSBAR = 20,
+    ROW_TOOLBAR = 21,
+    ROW_TAB = 22,
+    ROW_NAMED_CLASS = 23,
+    ROW_COMBOBOX = 24,
+    ROW_LISTBOX = 25,
+    ROW_LAST = 25,
+    GRAPHIC_WINDOW_CLASS = 26,  // the graphic window kind of the graphic runtime
+};
+
 // One record per dialog or control window the engine created.  Allocated
 // zero-filled with SysAllocStringByteLen and freed with SysFreeString by
 // release_window_record.  Every field is 32 bits wide.

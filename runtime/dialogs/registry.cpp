@@ -17,7 +17,8 @@ spin_lock g_registry_lock = {0};
 
 static bool is_graphic_class(uint32_t class_index)
 {
-    return class_index == 14 || class_index == 15 || class_index == 26;
+    return class_index == ROW_GRAPHIC || class_index == ROW_OWNER_DRAWN ||
+           class_index == GRAPHIC_WINDOW_CLASS;
 }
 
 // Frees the memory of a record that is in no list.
@@ -105,7 +106,7 @@ static window_record* next_owned_where(HWND owner, window_record* after, bool ba
         if (record->owner != owner)
             continue;
         if (bars_only && (!(record->kind & KIND_CONTROL) ||
-                          (record->class_index != 20 && record->class_index != 21)))
+                          (record->class_index != ROW_STATUSBAR && record->class_index != ROW_TOOLBAR)))
             continue;
         return record;
     }
