@@ -77,40 +77,37 @@ TEST(SlateFailedSave, test_notes_file_held_open_while_running)
 TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
 {
     // The slate cannot read the notes: the box shows one empty line, and
-    // leaving without edits must not replace the unread notes with it.
-    slate_site site;
-    ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-    held_file held(site.notes());
-    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-    OPEN_SITE(site);
-    EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
-    post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
-    EXPECT_EQ(wait_exit(&site.run.slate), 0);
-    held.release();
-    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
-    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
-}
-
-TEST(SlateFailedSave, test_notes_unread_at_the_start_survive_leaving_after_they_are_free)
-{
-    // The notes are held only while the slate opens (an editor or a scanner
-    // that lets go later).  Leaving without an edit keeps them; leaving with
-    // new text replaces them, as the user asked.
-    for (int edit = 0; edit < 2; ++edit) {
-        SCOPED_TRACE(edit ? "with new text" : "without an edit");
+    // leaving without an edit must not replace the unread notes with it,
+    // whether the holder lets go after the slate has ended or before (an
+    // editor or a scanner that lets go later).  Leaving with new text
+    // replaces them, as the user asked.
+    struct held_case {
+        const char* name;
+        bool release_before_leaving;
+        const char* typed;  // null: no edit
+    };
+    const held_case cases[] = {
+        {"held until the slate has ended", false, nullptr},
+        {"let go before leaving, no edit", true, nullptr},
+        {"let go before leaving, new text", true, "typed later"},
+    };
+    for (const held_case& c : cases) {
+        SCOPED_TRACE(c.name);
         slate_site site;
         ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
         held_file held(site.notes());
         ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
         OPEN_SITE(site);
         EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
-        held.release();
-        if (edit)
-            ASSERT_TRUE(set_box_text(site.run.slate, "typed later"));
+        if (c.release_before_leaving)
+            held.release();
+        if (c.typed)
+            ASSERT_TRUE(set_box_text(site.run.slate, c.typed));
         post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
         EXPECT_EQ(wait_exit(&site.run.slate), 0);
+        held.release();
         EXPECT_EQ(visible_bytes(notes_bytes(site.notes())),
-                  visible_bytes(edit ? std::string("typed later\r\n") : OLD_NOTES));
+                  visible_bytes(c.typed ? std::string(c.typed) + "\r\n" : OLD_NOTES));
         EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
     }
 }
