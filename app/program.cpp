@@ -8,9 +8,13 @@ static int32_t application_entry(HINSTANCE, uint32_t, const wchar_t*, int32_t)
     return slate_main();
 }
 
-// The program has no global variables that need releasing.
+// The program's globals that hold run-time strings, released at exit.
+const release_entry program_globals[] = {{&notes_path, RELEASE_STRING}};
+
 const program_image the_program = {application_entry, OPTION_BUILD_DEFAULT_FONTS,
-                                   build_default_fonts, {nullptr, 0}, {nullptr, 0}};
+                                   build_default_fonts,
+                                   {program_globals, sizeof program_globals / sizeof program_globals[0]},
+                                   {nullptr, 0}};
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

@@ -3,100 +3,77 @@
 // buttons, and keeps the notes when the session ends.
 #include <windows.h>
 
+#include <string.h>
+
 #include "app/app.h"
 #include "runtime/controls/controls.h"
 #include "runtime/dialogs/dialogs.h"
-#include "runtime/files/files.h"
 #include "runtime/strings/strings.h"
 
 HWND saved_focus;
-char notes_path[255];
-int32_t notes_path_valid;
-int32_t notes_unread;
 
 namespace {
 
-const uint32_t NOTIFY_CLICKED = 0;      // BN_CLICKED
+const uint32_t NOTIFY_CLICKED = BN_CLICKED;
 const uint32_t NOTIFY_ACCELERATOR = 1;  // a command from an accelerator
 
-// The file layer opens at most this many units of a path; a longer one would
-// be cut and name some other file.  The notes file and the temporary file of a
-// save ("veslinn.new") have names of the same length.
-const uint32_t OPENED_PATH_LIMIT = 255;
-const uint32_t NOTES_NAME_LENGTH = 11;
+// The message of a save that failed, in the slate's language: the file, the
+// system's reason, and that the text is still there.
+const wchar_t SAVE_FAILED_HEAD[] = L"No se pudieron guardar las notas en el archivo\r\n";
+const wchar_t SAVE_FAILED_TAIL[] =
+    L"\r\n\r\nEl texto sigue en la pizarra. Pulse \"Salir\" para intentarlo de nuevo.";
+const uint32_t REASON_UNITS = 512;
 
-// Fills notes_path with the executable's folder.  When the executable's path
-// does not fit the fixed buffers it would be cut, and the cut path names some
-// other folder: the slate then keeps no notes file at all.
-void form_notes_path()
+uint32_t units_of(const wchar_t* text)
 {
-    activation frame;
-    char executable[260] = {};
-    DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), executable, 255);
-    notes_path[0] = 0;
-    notes_path_valid = 0;
-    // A length of 255 means the path was cut to fit (Windows XP leaves it
-    // without a terminator; the buffer was zeroed, so it is terminated).
-    if (length == 0 || length >= 255)
-        return;
-
-    push_zstring(executable);
-    push_borrowed(STRING_LITERAL("\\"));
-    int32_t last_separator = find_string(-1);
-
-    // A folder that leaves no room for the file name in an opened path counts
-    // as too long too (byte length: never fewer than the wide units).
-    if (static_cast<uint32_t>(last_separator) + NOTES_NAME_LENGTH > OPENED_PATH_LIMIT)
-        return;
-
-    push_zstring(executable);
-    mid_string(1, last_separator);
-    store_zstring(notes_path, sizeof notes_path);
-    notes_path_valid = -1;
+    return static_cast<uint32_t>(lstrlenW(text));
 }
 
-// Sets the notes file's attributes to 0 and deletes it; a file that is not
-// there is no failure here.
-void remove_notes_file()
+// Appends wide text at *end.
+void put_units(wchar_t** end, const wchar_t* text, uint32_t units)
 {
-    activation frame;
-    push_zstring(notes_path);
-    push_borrowed(STRING_LITERAL("veslinn.txt"));
-    concat_strings();
-    to_wide_in_place(0);
-    set_file_attributes(0);
-    clear_error();
-
-    push_zstring(notes_path);
-    push_borrowed(STRING_LITERAL("veslinn.txt"));
-    concat_strings();
-    to_wide_in_place(0);
-    delete_file();
-    clear_error();
+    memcpy(*end, text, units * sizeof(wchar_t));
+    *end += units;
 }
 
-bool is_single_line_end(string_handle text)
+// The system's words for an error, without the line end it ends with.
+void system_reason(DWORD error, wchar_t* reason)
 {
-    return string_bytes(text) == 2 && string_text(text)[0] == '\r' && string_text(text)[1] == '\n';
+    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reason, REASON_UNITS, nullptr);
+    while (units > 0 && (reason[units - 1] == L'\r' || reason[units - 1] == L'\n' ||
+                         reason[units - 1] == L' '))
+        --units;
+    if (units == 0)
+        wsprintfW(reason, L"Error %lu", error);
+    else
+        reason[units] = 0;
 }
 
-// Saves the box's text when it is not empty.  Notes that could not be read
-// at the start are not replaced by the empty line shown in their place.
-void keep_notes(HWND window)
+// Tells the user that the notes were not saved; the slate stays open with
+// the text untouched.  The box is owned by the slate.
+void show_save_failure(HWND window, DWORD error)
 {
     activation frame;
-    string_handle text = 0;
-    frame.release_at_exit(&text);
-
-    get_control_text(control_handle(window, ID_NOTES_BOX));
-    to_bytes_in_place(0);
-    assign_string(&text);
-    push_borrowed(text);
-    if (string_length() == 0 || !notes_path_valid)
-        return;
-    if (notes_unread && is_single_line_end(text))
-        return;
-    save_notes(&text);
+    wchar_t reason[REASON_UNITS];
+    system_reason(error, reason);
+    push_notes_file_path();
+    string_handle file = pop_string();
+    uint32_t total = units_of(SAVE_FAILED_HEAD) + wide_units(file) + 4 + units_of(reason) +
+                     units_of(SAVE_FAILED_TAIL);
+    string_handle message = alloc_wide_string(total);
+    if (message) {
+        wchar_t* end = const_cast<wchar_t*>(wide_text(message));
+        put_units(&end, SAVE_FAILED_HEAD, units_of(SAVE_FAILED_HEAD));
+        put_units(&end, wide_text(file), wide_units(file));
+        put_units(&end, L"\r\n\r\n", 4);
+        put_units(&end, reason, units_of(reason));
+        put_units(&end, SAVE_FAILED_TAIL, units_of(SAVE_FAILED_TAIL));
+    }
+    MessageBoxW(window, message ? wide_text(message) : reason, SLATE_CAPTION,
+                MB_OK | MB_ICONERROR);
+    release_string(message);
+    release_string(file);
 }
 
 }  // namespace
@@ -107,19 +84,11 @@ int32_t slate_callback(HWND window, uint32_t message, uint32_t wparam, uint32_t 
     (void)lparam;
 
     switch (message) {
-    case WM_INITDIALOG: {
+    case WM_INITDIALOG:
         form_notes_path();
-        if (!notes_path_valid)
-            break;
-        char full_path[1024];
-        push_zstring(notes_path);
-        push_borrowed(STRING_LITERAL("veslinn.txt"));
-        concat_strings();
-        store_zstring(full_path, sizeof full_path);
-        if (notes_file_exists(full_path))
+        if (notes.path_valid && notes_file_exists())
             load_notes();
         break;
-    }
 
     case WM_NCACTIVATE:
         if (wparam == 0) {
@@ -139,11 +108,15 @@ int32_t slate_callback(HWND window, uint32_t message, uint32_t wparam, uint32_t 
             push_empty();
             to_wide_in_place(0);
             set_control_text(control_handle(window, ID_NOTES_BOX));
-            if (notes_path_valid)
-                remove_notes_file();
+            remove_notes_file();
         } else if (id == ID_LEAVE_BUTTON) {
-            keep_notes(window);
-            end_dialog(window, 0);
+            // A save that fails keeps the slate open with the text, and says
+            // so; "Salir" again tries once more.
+            save_outcome outcome = keep_notes(window);
+            if (outcome.failed())
+                show_save_failure(window, outcome.error);
+            else
+                end_dialog(window, 0);
         }
         break;
     }
@@ -151,6 +124,7 @@ int32_t slate_callback(HWND window, uint32_t message, uint32_t wparam, uint32_t 
     case WM_ENDSESSION:
         // The session really ends: the process will not live to see "Salir",
         // so the notes typed since the start are kept now, as "Salir" would.
+        // Nothing can be shown any more: the save is tried once.
         if (wparam != 0)
             keep_notes(window);
         break;

@@ -36,8 +36,7 @@ int32_t show_slate(HWND parent)
     activation frame;
 
     // Pixel units; no WS_SYSMENU, so the caption carries no buttons; topmost.
-    push_borrowed(STRING_LITERAL("Veslinn"));
-    to_wide_in_place(0);
+    push_owned(copy_wide_string(SLATE_CAPTION, sizeof SLATE_CAPTION / sizeof SLATE_CAPTION[0] - 1));
     slate_handle = create_dialog(2, parent, 105, 114, 1000, 700, 0x94C200D4u, WS_EX_TOPMOST);
 
     push_borrowed(STRING_LITERAL("#201"));

@@ -1,5 +1,7 @@
 #include "tests/app/slate_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace {
@@ -254,6 +256,69 @@ bool set_box_text(const slate_process& slate, const std::string& bytes)
     return box && set_window_text_bytes(box, bytes);
 }
 
+std::wstring box_wide(const slate_process& slate)
+{
+    HWND box = slate_control(slate, BOX_ID);
+    return box ? window_text_wide(box) : std::wstring(L"<no control 1001>");
+}
+
+bool set_box_wide(const slate_process& slate, const std::wstring& text)
+{
+    HWND box = slate_control(slate, BOX_ID);
+    DWORD_PTR result = 0;
+    return box &&
+           SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &result) &&
+           result != 0;
+}
+
+HWND wait_for_message(const slate_process& slate, std::wstring* text, unsigned timeout_ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        for (HWND window : process_windows(slate.id)) {
+            if (window == slate.window || GetWindow(window, GW_OWNER) != slate.window)
+                continue;
+            // The message is the box's static text (control id 0xFFFF).
+            text->clear();
+            for (HWND child = GetWindow(window, GW_CHILD); child;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t name[16] = {};
+                GetClassNameW(child, name, 16);
+                if (lstrcmpiW(name, L"Static") == 0)
+                    *text += window_text_wide(child);
+            }
+            if (!text->empty())
+                return window;
+        }
+        Sleep(20);
+    } while (GetTickCount() - start < timeout_ms);
+    return nullptr;
+}
+
+std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
+{
+    wchar_t reason[512] = {};
+    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reason, 512, nullptr);
+    std::wstring why(reason, units);
+    while (!why.empty() && (why.back() == L'\r' || why.back() == L'\n' || why.back() == L' '))
+        why.pop_back();
+    return L"No se pudieron guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" + why +
+           L"\r\n\r\nEl texto sigue en la pizarra. Pulse \"Salir\" para intentarlo de nuevo.";
+}
+
+bool press_ok(HWND message_box)
+{
+    PostMessageW(message_box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    for (int waited = 0; waited < 10000; waited += 20) {
+        if (!IsWindow(message_box))
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
 void send_command(const slate_process& slate, int id, int code)
 {
     DWORD_PTR result = 0;
@@ -358,15 +423,76 @@ bool open_sites(const site_list& sites, std::string* why)
 
 std::string notes_bytes(const std::string& path)
 {
-    std::string bytes;
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    return notes_bytes(widen(path));
+}
+
+std::string notes_bytes(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return "<no file>";
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return "<folder>";
-    if (!read_file_bytes(path, &bytes))
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return "<unreadable>";
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
     return bytes;
+}
+
+bool write_file_wide(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() ||
+              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+bool copy_slate_wide(const std::wstring& folder, const std::wstring& name)
+{
+    return CopyFileW(widen(built_slate_path()).c_str(), (folder + name).c_str(), FALSE) != FALSE;
+}
+
+std::vector<std::wstring> wide_names(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                names.push_back(name);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void remove_wide_tree(const std::wstring& folder)
+{
+    for (const std::wstring& name : wide_names(folder)) {
+        std::wstring full = folder + name;
+        DWORD attributes = GetFileAttributesW(full.c_str());
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            remove_wide_tree(full + L"\\");
+        else
+            DeleteFileW(full.c_str());
+    }
+    RemoveDirectoryW(folder.substr(0, folder.size() - 1).c_str());
 }
 
 std::string exe_only()
@@ -385,4 +511,27 @@ site_list make_sites(size_t count)
     for (size_t i = 0; i < count; ++i)
         sites.push_back(std::unique_ptr<slate_site>(new slate_site));
     return sites;
+}
+
+// Sets a long text and leaves with "Salir".  The save fails: the slate says
+// so in a message box that names the notes file and the system's reason for
+// `error`, and stays open with the text; the close command then ends it
+// without saving.
+void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error)
+{
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "new text that must not replace the old notes " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(set_box_text(*slate, text));
+    post_command(*slate, LEAVE_ID, BN_CLICKED);
+    std::wstring message;
+    HWND box = wait_for_message(*slate, &message);
+    ASSERT_TRUE(box) << "no message after a failed save";
+    EXPECT_EQ(message, save_failed_message(notes_file, error)) << narrow(message);
+    EXPECT_EQ(window_text_wide(box), L"Veslinn") << "the message's caption";
+    EXPECT_TRUE(press_ok(box));
+    EXPECT_TRUE(still_running(*slate)) << "the slate stays open after OK";
+    EXPECT_TRUE(box_text(*slate) == text) << "the box still holds the text";
+    post_close_command(*slate);
+    EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
 }

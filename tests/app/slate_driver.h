@@ -75,6 +75,22 @@ bool set_window_text_bytes(HWND window, const std::string& bytes);
 // The box's text as ANSI bytes, and setting it.
 std::string box_text(const slate_process& slate);
 bool set_box_text(const slate_process& slate, const std::string& bytes);
+// The same as wide text, for text beyond the code page.
+std::wstring box_wide(const slate_process& slate);
+bool set_box_wide(const slate_process& slate, const std::wstring& text);
+
+// Waits until the slate shows a message box (a dialog of its process owned by
+// the slate) and gives its window and the text of its message, or null.
+HWND wait_for_message(const slate_process& slate, std::wstring* text,
+                      unsigned timeout_ms = 10000);
+// The message of a save that failed, as the slate words it.
+std::wstring save_failed_message(const std::wstring& notes_file, DWORD error);
+// Sets a long text and leaves with "Salir", where the save must fail with
+// `error`: checks the message, OK, the slate still open with the text, and
+// the close command ending it without saving.
+void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error);
+// Presses the message box's OK button and waits until the box is gone.
+bool press_ok(HWND message_box);
 
 // Sends WM_COMMAND with a control id and notification code to the slate and
 // waits until it is handled (or the slate has gone).
@@ -125,8 +141,33 @@ typedef std::vector<std::unique_ptr<slate_site>> site_list;
 site_list make_sites(size_t count);
 bool open_sites(const site_list& sites, std::string* why);
 
-// The notes file's bytes, or "<no file>" when it cannot be read.
+// The notes file's bytes, or "<no file>" or "<folder>".
 std::string notes_bytes(const std::string& path);
+std::string notes_bytes(const std::wstring& path);
+
+// Files and folders by wide name, whatever the code page holds.
+bool write_file_wide(const std::wstring& path, const std::string& bytes);
+bool copy_slate_wide(const std::wstring& folder, const std::wstring& name = L"veslinn.exe");
+std::vector<std::wstring> wide_names(const std::wstring& folder);
+void remove_wide_tree(const std::wstring& folder);  // folder with its trailing backslash
+
+// Removes a folder tree with wide names when it goes out of scope.
+struct wide_tree_removal {
+    std::wstring folder;  // with its trailing backslash
+    ~wide_tree_removal() { remove_wide_tree(folder); }
+};
+
+#define OPEN_SITE(site)                                  \
+    do {                                                 \
+        std::string why_;                                \
+        ASSERT_TRUE(open_site(&(site), &why_)) << why_;  \
+    } while (0)
+
+#define OPEN_SITES(sites)                                \
+    do {                                                 \
+        std::string why_;                                \
+        ASSERT_TRUE(open_sites((sites), &why_)) << why_; \
+    } while (0)
 
 // Names expected in a site's folder.
 std::string exe_only();
