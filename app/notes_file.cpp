@@ -212,6 +212,27 @@ DWORD create_temporary(file_handle* file, string_handle* path)
     return error;
 }
 
+// While another save renames its file onto the notes file, the notes file is
+// open for that rename and a second rename onto it is refused (access denied
+// or a sharing violation): such a refusal is tried again for a moment.
+const uint32_t RENAME_TRIES = 25;
+const DWORD RENAME_PAUSE_MS = 20;
+
+DWORD rename_onto(const wchar_t* source, const wchar_t* target)
+{
+    DWORD error = 0;
+    for (uint32_t attempt = 0; attempt < RENAME_TRIES; ++attempt) {
+        if (attempt > 0)
+            Sleep(RENAME_PAUSE_MS);
+        if (MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+            break;
+    }
+    return error;
+}
+
 // Writes the text to a temporary file beside the notes file, checks every
 // write, flushes it to disk and closes it; only then replaces the notes file
 // with it in one rename.  Any failure keeps the old notes file as it was and
@@ -232,11 +253,9 @@ DWORD replace_notes(string_handle text, const wchar_t* notes_file)
     if (!error) {
         // The rename cannot replace a read-only file on Windows.
         attributes_cleared protection(notes_file);
-        if (!MoveFileExW(wide_text(temporary.value), notes_file,
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            error = GetLastError();
+        error = rename_onto(wide_text(temporary.value), notes_file);
+        if (error)
             protection.restore();
-        }
     }
     if (error)
         DeleteFileW(wide_text(temporary.value));

@@ -151,10 +151,14 @@ bool copy_slate_wide(const std::wstring& folder, const std::wstring& name = L"ve
 std::vector<std::wstring> wide_names(const std::wstring& folder);
 void remove_wide_tree(const std::wstring& folder);  // folder with its trailing backslash
 
-// Removes a folder tree with wide names when it goes out of scope.
+// Removes folder trees with wide names when it goes out of scope.
 struct wide_tree_removal {
-    std::wstring folder;  // with its trailing backslash
-    ~wide_tree_removal() { remove_wide_tree(folder); }
+    std::vector<std::wstring> folders;  // each with its trailing backslash
+    ~wide_tree_removal()
+    {
+        for (const std::wstring& folder : folders)
+            remove_wide_tree(folder);
+    }
 };
 
 #define OPEN_SITE(site)                                  \

@@ -2,6 +2,8 @@
 // "Salir", "Borrar", the close command and ignored commands leave on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/app/slate_driver.h"
 
 namespace {
@@ -279,6 +281,149 @@ TEST(SlateNotes, test_salir_replaces_the_notes_in_one_rename)
     EXPECT_NE(to, std::string::npos) << "onto veslinn.txt";
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "new notes\\x0D\\x0A");
     EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+}
+
+// The changes in a folder as one text, "action:name " each.
+std::string joined_changes(folder_watch* watch, unsigned quiet_ms)
+{
+    std::string all;
+    for (const std::string& change : collect_changes(watch, quiet_ms))
+        all += change + " ";
+    return all;
+}
+
+size_t count_of(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(SlateNotes, test_two_slates_leaving_together_both_land)
+{
+    // One executable started twice over one notes file, both left at the
+    // same moment: each save writes a file of its own and renames it onto
+    // the notes, so both renames land and the file holds one whole text.
+    // The rounds run four folders at a time.
+    const int ROUNDS = 20, SIDE_BY_SIDE = 4;
+    for (int first = 0; first < ROUNDS; first += SIDE_BY_SIDE) {
+        site_list sites = make_sites(SIDE_BY_SIDE);
+        std::vector<slate_guard> seconds(SIDE_BY_SIDE);
+        std::vector<std::unique_ptr<folder_watch>> watches;
+        std::string texts[SIDE_BY_SIDE][2];
+        for (int i = 0; i < SIDE_BY_SIDE; ++i) {
+            ASSERT_TRUE(write_file_bytes(sites[i]->notes(), "old\r\n"));
+            for (int k = 0; k < 2; ++k) {
+                for (int line = 0; line < 300; ++line)
+                    texts[i][k] += "round " + std::to_string(first + i) + " slate " +
+                                   std::to_string(k) + " line " + std::to_string(line) + "\r\n";
+            }
+        }
+        OPEN_SITES(sites);
+        for (int i = 0; i < SIDE_BY_SIDE; ++i) {
+            std::string why;
+            ASSERT_TRUE(start_slate(sites[i]->exe(), sites[i]->elsewhere.path(), &seconds[i].slate,
+                                    &why))
+                << why;
+            ASSERT_TRUE(set_box_text(sites[i]->run.slate, texts[i][0]));
+            ASSERT_TRUE(set_box_text(seconds[i].slate, texts[i][1]));
+            watches.emplace_back(new folder_watch);
+            ASSERT_TRUE(start_watch(watches[i].get(), sites[i]->home.path()));
+            ASSERT_TRUE(read_changes(watches[i].get()));
+        }
+        for (int i = 0; i < SIDE_BY_SIDE; ++i) {
+            post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+            post_command(seconds[i].slate, LEAVE_ID, BN_CLICKED);
+        }
+        for (int i = 0; i < SIDE_BY_SIDE; ++i) {
+            SCOPED_TRACE("round " + std::to_string(first + i));
+            for (slate_process* slate : {&sites[i]->run.slate, &seconds[i].slate}) {
+                int code = wait_exit(slate);
+                std::wstring message;
+                if (code != 0 && wait_for_message(*slate, &message, 100))
+                    ADD_FAILURE() << "message: " << narrow(message);
+                EXPECT_EQ(code, 0);
+            }
+            std::string changes = joined_changes(watches[i].get(), 300);
+            EXPECT_EQ(count_of(changes, "renamed-to:veslinn.txt "), 2u) << changes;
+            std::string notes = notes_bytes(sites[i]->notes());
+            EXPECT_TRUE(notes == texts[i][0] || notes == texts[i][1])
+                << "not one whole text: " << notes.size() << " bytes";
+            EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_and_notes());
+        }
+    }
+}
+
+TEST(SlateNotes, test_stray_files_never_block_a_save)
+{
+    // Left behind by a slate of old (a fixed temporary name) or by a save
+    // that was killed: files and folders named like a save's own file.
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
+    OPEN_SITE(site);
+    std::vector<std::string> strays = {"veslinn.new"};
+    for (DWORD k = 0; k < 3; ++k) {
+        char name[32];
+        wsprintfA(name, "veslinn%04x.new", (site.run.slate.id * 16 + k) & 0xFFFF);
+        strays.push_back(name);
+    }
+    ASSERT_TRUE(CreateDirectoryA(site.home.file(strays[0]).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(site.home.file(strays[1]).c_str(), nullptr));
+    ASSERT_TRUE(write_file_bytes(site.home.file(strays[2]), "stray"));
+    ASSERT_TRUE(write_file_bytes(site.home.file(strays[3]), "held stray"));
+    HANDLE held = CreateFileA(site.home.file(strays[3]).c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(set_box_text(site.run.slate, "saved past the strays"));
+    leave_with_salir(&site);
+    CloseHandle(held);
+    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "saved past the strays\\x0D\\x0A");
+    std::vector<std::string> expected = strays;
+    expected.push_back("veslinn.exe");
+    expected.push_back("veslinn.txt");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), joined_names(expected));
+    EXPECT_EQ(notes_bytes(site.home.file(strays[2])), "stray") << "a stray file is left alone";
+}
+
+struct partial_case {
+    const char* name;
+    std::string file;  // notes file, of which the box shows only a part
+    std::string box;   // what the box shows
+    std::wstring typed;
+    std::string after;
+};
+
+TEST(SlateNotes, test_edits_to_notes_shown_in_part_are_added)
+{
+    // Text the box could not take whole is never replaced: an edit is added
+    // at the end of the file, after a line end when the file has none.
+    const std::string nul("abc\r\nd\0ef\r\n", 11);
+    const std::string utf16("\xff\xfeh\0i\0", 6);
+    const partial_case cases[] = {
+        {"a NUL byte", nul, "abc\r\nd", L"abc\r\nd more", nul + "abc\r\nd more\r\n"},
+        {"UTF-16 with its mark", utf16, "\xff\xfeh", L"nuevo", utf16 + "\r\nnuevo\r\n"},
+        {"text beyond the code page: UTF-8 without a mark", utf16, "\xff\xfeh", L"\x2713",
+         utf16 + "\r\n\xE2\x9C\x93\r\n"},
+    };
+    const size_t count = sizeof cases / sizeof cases[0];
+    site_list sites = make_sites(count);
+    for (size_t i = 0; i < count; ++i)
+        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].file));
+    OPEN_SITES(sites);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(visible_bytes(box_text(sites[i]->run.slate)), visible_bytes(cases[i].box));
+        ASSERT_TRUE(set_box_wide(sites[i]->run.slate, cases[i].typed));
+        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
+        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), visible_bytes(cases[i].after));
+        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_and_notes());
+    }
 }
 
 TEST(SlateNotes, test_salir_sent_by_another_program_ends_the_slate)

@@ -57,7 +57,7 @@ TEST(SlatePaths, test_longest_path_that_fits_keeps_notes)
     // exactly: the slate works with its notes as usual.
     scratch_folder scratch;
     std::wstring base = widen(scratch.path());
-    wide_tree_removal remove_later{base};
+    wide_tree_removal remove_later{{base}};
     std::vector<std::wstring> folders = make_deep_folder(base, 254 - 11);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
@@ -90,7 +90,7 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
         GTEST_SKIP() << "no drive Z: mapping the Unix root: cannot start a slate at a long path";
     std::wstring base = L"Z:\\tmp\\veslinn-long-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(base.substr(0, base.size() - 1).c_str(), nullptr));
-    wide_tree_removal remove_later{base};
+    wide_tree_removal remove_later{{base}};
     std::vector<std::wstring> folders = make_deep_folder(base, 300 - 11);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
