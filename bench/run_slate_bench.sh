@@ -6,12 +6,15 @@
 # and its resident memory beside notepad's.  Prints a table; asserts nothing.
 #   bench/run_slate_bench.sh [BUILD_FOLDER]      (default: <repo>/build)
 #   RUNS=9 RUNS_LARGE=3 bench/run_slate_bench.sh  (runs per size: default 7, and 3 at 10 MB)
+#   BASELINE=old/veslinn.exe bench/run_slate_bench.sh   (also times another build of the slate,
+#                                                        taking turns with the others)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
 build=$(realpath -m "${1:-$repo/build}")
 export WINEPREFIX="$build/wineprefix"
 runs=${RUNS:-7}
 runs_large=${RUNS_LARGE:-3}
+baseline=${BASELINE:+$(realpath "$BASELINE")}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset windows-x86 -S "$repo" -B "$build" >/dev/null
@@ -66,22 +69,29 @@ median() { sort -n -k2 | awk '{line[NR] = $0} END {print line[int((NR + 1) / 2)]
 printf '\nStart-up to the notes shown (ms; median of %d runs, %d at 10 MB; the three programs\n' \
   "$runs" "$runs_large"
 printf 'take turns so that load from elsewhere on the machine falls on all of them alike)\n'
-printf '%-8s %10s %10s %10s %10s %12s %12s %10s\n' size "slate vis" "slate rdy" "notepad" "floor" \
+printf '%-8s %10s %10s %10s %10s %12s %12s %10s' size "slate vis" "slate rdy" "notepad" "floor" \
   "slate/npad" "slate/floor" "goal"
+[ -n "$baseline" ] && printf ' %10s %11s' "base rdy" "slate/base"
+printf '\n'
+
 for size_case in 10K:10240 1M:1048576 10M:10485760; do
   label=${size_case%%:*}
   bytes=${size_case##*:}
   folder="$work/slate_$label"
   mkdir -p "$folder"
   cp "$build/app/veslinn.exe" "$folder/veslinn.exe"
+  [ -n "$baseline" ] && cp "$baseline" "$folder/baseline.exe"
   make_notes "$folder/veslinn.txt" "$bytes"
   chars=$(stat -c %s "$folder/veslinn.txt")
   notes=$(windows_path "$folder/veslinn.txt")
   n=$runs
   [ "$label" = 10M ] && n=$runs_large
-  slate_times=() notepad_times=() floor_times=()
+  slate_times=() notepad_times=() floor_times=() base_times=()
   for _ in $(seq 1 "$n"); do
     slate_times+=("$(time_start "$chars" "$(windows_path "$folder/veslinn.exe")")")
+    if [ -n "$baseline" ]; then
+      base_times+=("$(time_start "$chars" "$(windows_path "$folder/baseline.exe")")")
+    fi
     notepad_times+=("$(time_start "$chars" notepad.exe "$notes")")
     floor_times+=("$(time_start "$chars" "$floor" "$notes")")
   done
@@ -92,8 +102,15 @@ for size_case in 10K:10240 1M:1048576 10M:10485760; do
   ratio_floor=$(awk -v a="$slate_ready" -v b="$floor_ready" 'BEGIN {printf "%.2f", a / b}')
   goal=$(awk -v n="$ratio_notepad" -v f="$ratio_floor" -v l="$label" 'BEGIN {
     ok = (f <= 1.1) && (l == "10M" || n <= 1.0); print ok ? "met" : "missed" }')
-  printf '%-8s %10s %10s %10s %10s %12s %12s %10s\n' "$label" "$slate_visible" "$slate_ready" \
+  printf '%-8s %10s %10s %10s %10s %12s %12s %10s' "$label" "$slate_visible" "$slate_ready" \
     "$notepad_ready" "$floor_ready" "$ratio_notepad" "$ratio_floor" "$goal"
+  if [ -n "$baseline" ]; then
+    read -r _ base_ready < <(printf '%s\n' "${base_times[@]}" | median)
+    printf ' %10s %11s' "$base_ready" \
+      "$(awk -v a="$slate_ready" -v b="$base_ready" 'BEGIN {printf "%.3f", a / b}')"
+  fi
+  printf '\n'
+
 done
 echo "goal: slate no later than notepad at 10K and 1M, within 1.1x of the floor at every size"
 
