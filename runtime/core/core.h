@@ -16,8 +16,13 @@
 #include <windows.h>
 
 // A counted string: null (the empty string), an owned value from the OLE
-// string allocator, or a borrowed reference (lowest bit set).  See strings.h.
+// string allocator, or a borrowed reference (lowest bit set), which its holder
+// never frees.  The values themselves are made by the strings layer
+// (strings.h); what owning one means is said here, because activations and
+// release lists free the strings they hold.
 typedef uintptr_t string_handle;
+inline bool is_borrowed(string_handle h) { return (h & 1u) != 0; }
+void release_string(string_handle h);  // frees an owned value; borrowed and null handles are ignored
 
 // ---------------------------------------------------------------------------
 // Spin-lock words.  0 is free; taken by exchanging -1 in until the old value
