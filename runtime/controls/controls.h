@@ -86,7 +86,7 @@ enum : uint32_t {
 };
 
 // The face is the wide string on top of the temporary-string stack, consumed
-// on every path.  Returns the font number, or 0 with error 5.
+// on every path.  Returns the font number, or 0 with RUNTIME_ERROR_INVALID_ARGUMENT.
 uint32_t create_font(float point_size, uint32_t style, uint32_t charset, uint32_t pitch,
                      int32_t escapement);
 void delete_font(uint32_t number);

@@ -44,7 +44,7 @@ inline uint32_t wide_units(string_handle h) { return string_bytes(h) / 2; }
 // Value primitives.
 // An owned byte string of `length` bytes (to be filled), or 0 for length 0.
 // Returns 0 for a non-zero length when the allocator fails: the caller decides
-// whether to record error 7.
+// whether to record RUNTIME_ERROR_OUT_OF_MEMORY.
 string_handle alloc_string(uint32_t length);
 string_handle alloc_wide_string(uint32_t units);
 // Owned copies (0 when empty or when allocation fails).
