@@ -13,6 +13,9 @@
 HWND g_active_dialog = nullptr;
 int32_t g_live_dialogs = 0;
 
+// A WM_SYSCOMMAND code without its low four bits, which the system uses itself.
+const WPARAM SYSCOMMAND_MASK = 0xFFF0;
+
 // A non-zero callback result ends the handling.  A callback that stored its
 // own message result keeps it; otherwise the result itself becomes the
 // message result.
@@ -179,11 +182,11 @@ static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM
         }
     }
 
-    if (message == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_CLOSE) {
+    if (message == WM_SYSCOMMAND && (wparam & SYSCOMMAND_MASK) == SC_CLOSE) {
         const window_record* record = find_record(dialog);
         if (!record)
             return 0;
-        if (record->graphic_flags & 1)
+        if (record->graphic_flags & GRAPHIC_IGNORE_CLOSE)
             return 1;
         end_dialog(dialog, 0);
         return 1;

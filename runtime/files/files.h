@@ -36,6 +36,15 @@ enum : uint8_t {
     FILE_ACCESS_LOCK = 0x07,    // lock code 1..4: share mode is the code minus 1
 };
 
+// Lock codes (the access byte's FILE_ACCESS_LOCK bits).
+enum : uint8_t {
+    FILE_LOCK_NONE_STATED = 0,  // others may read
+    FILE_LOCK_EXCLUSIVE = 1,    // no sharing
+    FILE_LOCK_SHARE_READ = 2,   // FILE_SHARE_READ
+    FILE_LOCK_SHARE_WRITE = 3,  // FILE_SHARE_WRITE: others may write
+    FILE_LOCK_SHARE_BOTH = 4,   // FILE_SHARE_READ | FILE_SHARE_WRITE
+};
+
 constexpr uint16_t file_mode_word(uint8_t mode, uint8_t access)
 {
     return static_cast<uint16_t>((mode << 8) | access);

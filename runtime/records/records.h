@@ -33,6 +33,7 @@ enum : uint32_t { SELF_ID = 0x80000000u };
 // Rows of the control class table that the engine and the controls treat
 // apart (window_record.class_index).
 enum : uint32_t {
+    ROW_PUSH_BUTTON = 1,
     ROW_SCROLLBAR = 8,
     ROW_EDIT = 9,
     ROW_IMAGE_FIRST = 10,
@@ -63,7 +64,7 @@ struct window_record {
     HWND hwnd;                    // the window this record belongs to (not owned: the window system owns it)
     HWND owner;                   // dialog: parent given to create_dialog; control: its dialog
     uint32_t kind;                // KIND_* bits
-    uint32_t graphic_flags;       // bit 0: ignore the close command (graphic runtime only)
+    uint32_t graphic_flags;       // GRAPHIC_IGNORE_CLOSE (graphic runtime only)
     uint32_t graphic_word;
     int32_t show_command;         // dialog: SW_SHOW / SW_MAXIMIZE / SW_MINIMIZE
     uintptr_t font;               // dialog: HFONT from WM_GETFONT (not owned); control: run-time font number
@@ -89,6 +90,8 @@ struct window_record {
     HICON small_icon;             // owned: 16 x 16 icon
     uint32_t graphic_more[4];
 };
+
+enum : uint32_t { GRAPHIC_IGNORE_CLOSE = 1 };  // window_record::graphic_flags: the close command does nothing
 
 // Slots of window_record::graphic_block used by the engine's release and
 // WM_DRAWITEM handling.  Everything in the block is owned by the record.
