@@ -45,18 +45,18 @@ void set_drawn_colors(HWND target, window_record* record, int32_t dialog_back, i
     LPARAM back_value = static_cast<LPARAM>(back);
     switch (record->class_index) {
     case ROW_LISTVIEW:
-        SendMessageA(target, LVM_SETTEXTCOLOR, 0, fore_value);
-        SendMessageA(target, LVM_SETTEXTBKCOLOR, 0, back_value);
-        SendMessageA(target, LVM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, LVM_SETTEXTCOLOR, 0, fore_value);
+        SendMessageW(target, LVM_SETTEXTBKCOLOR, 0, back_value);
+        SendMessageW(target, LVM_SETBKCOLOR, 0, back_value);
         break;
     case ROW_TREEVIEW:
-        SendMessageA(target, TVM_SETBKCOLOR, 0, back_value);
-        SendMessageA(target, TVM_SETTEXTCOLOR, 0, fore_value);
-        SendMessageA(target, TVM_SETLINECOLOR, 0, fore_value);
+        SendMessageW(target, TVM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, TVM_SETTEXTCOLOR, 0, fore_value);
+        SendMessageW(target, TVM_SETLINECOLOR, 0, fore_value);
         break;
     default:
-        SendMessageA(target, PBM_SETBARCOLOR, 0, fore_value);
-        SendMessageA(target, PBM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, PBM_SETBARCOLOR, 0, fore_value);
+        SendMessageW(target, PBM_SETBKCOLOR, 0, back_value);
         break;
     }
 }

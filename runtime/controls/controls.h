@@ -2,6 +2,9 @@
 // text and handles, control colours and shared brushes, the process-wide font
 // list, dialog icons, and the release of window records, which gives back what
 // these made.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include "runtime/core/core.h"

@@ -17,7 +17,7 @@ bool replace_icon(HWND dialog, const wchar_t* name, int size, WPARAM which)
     HICON icon = static_cast<HICON>(LoadImageW(g_runtime.instance, name, IMAGE_ICON, size, size, 0));
     if (!icon)
         return false;
-    SendMessageA(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
     window_record* record = find_record(dialog);
     if (!record) {
         // Released while the message ran: nothing owns the icon but us.

@@ -212,7 +212,7 @@ void set_control_font(HWND dialog, uint32_t id, uint32_t number)
         HFONT current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
         record->previous_font = current ? reinterpret_cast<uintptr_t>(current) : NO_PREVIOUS_FONT;
     }
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), TRUE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), TRUE);
 
     // The message may have run application code: find the record again.
     record = find_record(control);

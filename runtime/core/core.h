@@ -10,10 +10,27 @@
 // and temporaries and unlinks it.  Code that runs without an activation of its
 // own (start-up, the dialog engine's window procedure before any callback) uses
 // the thread's base frame, which lives inside the thread record.
+//
+// Conventions of the whole run-time layer (every folder under runtime/):
+//  - Truth values: an operation the application calls that answers yes or no
+//    returns int32_t RUNTIME_TRUE (-1, all bits set) or RUNTIME_FALSE (0), the
+//    application's own truth values.  Functions that only the run-time calls,
+//    and helpers inside a source file, answer with bool.
+//  - Helpers private to a source file live in an anonymous namespace.
+//  - Platform calls that come in A and W forms use the W form: window text,
+//    messages and paths cross as wide text.  The A form is used only where the
+//    bytes are the point: the start-up's platform check (version record,
+//    start-up information and the refusal message), which must work on the
+//    platforms it refuses.
+//  - Failures are reported through the run-time error numbers below, never
+//    through results or messages.
 #pragma once
 
 #include <stdint.h>
 #include <windows.h>
+
+// Truth values of the operations the application calls.
+enum : int32_t { RUNTIME_TRUE = -1, RUNTIME_FALSE = 0 };
 
 // A counted string: null (the empty string), an owned value from the OLE
 // string allocator, or a borrowed reference (lowest bit set), which its holder

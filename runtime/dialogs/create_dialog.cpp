@@ -42,10 +42,12 @@ uint32_t adjust_dialog_style(uint32_t style, HWND parent, int32_t x, int32_t y)
     return style;
 }
 
+namespace {
+
 // The font fields of the template come from the thread's default dialog
 // font.  The first built-in font is built at start-up; should the thread name
 // a font that is not there, it stands in.
-static const font_record* default_dialog_font()
+const font_record* default_dialog_font()
 {
     int32_t number = DEFAULT_FONT_NUMBER;
     if (const thread_record* thread = current_thread_record())
@@ -57,20 +59,19 @@ static const font_record* default_dialog_font()
 }
 
 // Appends 16-bit units to the template.
-namespace {
 struct template_writer {
     uint8_t* buffer;
     uint32_t size;
 
     void word(uint16_t value)
     {
-        memcpy(buffer + size, &value, 2);
-        size += 2;
+        memcpy(buffer + size, &value, sizeof value);
+        size += sizeof value;
     }
     void dword(uint32_t value)
     {
-        memcpy(buffer + size, &value, 4);
-        size += 4;
+        memcpy(buffer + size, &value, sizeof value);
+        size += sizeof value;
     }
     void byte(uint8_t value) { buffer[size++] = value; }
 };
@@ -113,10 +114,12 @@ uint32_t build_dialog_template(uint8_t* buffer, uint32_t style, uint32_t ex_styl
     return out.size;
 }
 
+namespace {
+
 // Pixel mode: the asked size is the client area, and the position counts
 // from the parent's client area unless the dialog is centred or placed
 // absolutely.
-static void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x, int32_t y,
+void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x, int32_t y,
                             int32_t width, int32_t height)
 {
     RECT window_rect = {0, 0, 0, 0};
@@ -128,7 +131,7 @@ static void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x,
 
     if (style & DS_CENTER) {
         RECT work = {0, 0, 0, 0};
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         int32_t across = work.left + work.right - width;
         int32_t down = work.top + work.bottom - height;
         x = across < 0 ? 0 : across / 2;
@@ -148,7 +151,7 @@ static void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x,
     SetWindowPos(dialog, nullptr, x, y, width, height, POSITION_FLAGS);
 }
 
-static int32_t show_command_for(uint32_t style)
+int32_t show_command_for(uint32_t style)
 {
     if (style & WS_MAXIMIZE)
         return SW_MAXIMIZE;
@@ -156,6 +159,8 @@ static int32_t show_command_for(uint32_t style)
         return SW_MINIMIZE;
     return SW_SHOW;
 }
+
+}  // namespace
 
 HWND create_dialog(uint32_t units, HWND parent, int32_t x, int32_t y, int32_t width,
                    int32_t height, uint32_t style, uint32_t ex_style)

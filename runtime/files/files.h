@@ -6,6 +6,9 @@
 // temporary-string stack: paths as wide strings, texts as byte strings.  Each
 // operation pops its operands in every case.  Failures are reported only
 // through the run-time error number of the calling activation.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include <stdint.h>
@@ -115,7 +118,7 @@ struct buffer_span {
 buffer_span fill_buffer(file_record* record);
 
 void read_line(int16_t number);       // pushes the line (byte string)
-int32_t end_of_file(int16_t number);  // -1 true, 0 false
+int32_t end_of_file(int16_t number);  // RUNTIME_TRUE or RUNTIME_FALSE
 
 // ---------------------------------------------------------------------------
 // Output and closing.

@@ -332,25 +332,25 @@ int32_t end_of_file(int16_t number)
     file_record* record = find_file(number);
     if (!record) {
         raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
-        return -1;
+        return RUNTIME_TRUE;
     }
     if (record->mode & (FILE_MODE_OUTPUT | FILE_MODE_APPEND))
-        return 0;
+        return RUNTIME_FALSE;
     if (!(record->mode & FILE_MODE_INPUT))
-        return (record->status & FILE_STATUS_END) ? -1 : 0;
+        return (record->status & FILE_STATUS_END) ? RUNTIME_TRUE : RUNTIME_FALSE;
     // On a disk file nothing is consumed; on a pipe the examined byte is held
     // for the next read_line.
     buffer_span span = fill_buffer(record);
     if (span.error) {
         raise_error(span.error);
-        return -1;
+        return RUNTIME_TRUE;
     }
     if (is_wide_text(record)) {
-        if (span.available < 2 || unit_at<text_unit>(record, span.index) == CTRL_Z)
-            return -1;
-        return 0;
+        if (span.available < sizeof(text_unit) || unit_at<text_unit>(record, span.index) == CTRL_Z)
+            return RUNTIME_TRUE;
+        return RUNTIME_FALSE;
     }
     if (span.available == 0 || record_buffer(record)[span.index] == CTRL_Z)
-        return -1;
-    return 0;
+        return RUNTIME_TRUE;
+    return RUNTIME_FALSE;
 }

@@ -2,6 +2,9 @@
 // kept in the window registry and found by window handle.  The records only
 // hold what the layers above make (brushes, fonts, icons, images); giving that
 // back when a record is released is the controls layer's work.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include "runtime/core/core.h"
