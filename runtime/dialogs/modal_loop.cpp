@@ -10,11 +10,14 @@ namespace {
 // WM_SIZE's first parameter for a dialog shown with this command.
 uint32_t size_type_for(int32_t show_command)
 {
-    if (show_command == SW_MAXIMIZE)
+    switch (show_command) {
+    case SW_MAXIMIZE:
         return SIZE_MAXIMIZED;
-    if (show_command == SW_MINIMIZE)
+    case SW_MINIMIZE:
         return SIZE_MINIMIZED;
-    return SIZE_RESTORED;
+    default:
+        return SIZE_RESTORED;
+    }
 }
 
 // Offers the message to the dialog's accelerators and then to the dialog
