@@ -13,6 +13,7 @@
 // lparam) -> result; 0 lets the engine's default handling run.
 typedef int32_t (*dialog_callback)(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam);
 
+// window_record.kind bits.
 enum : uint32_t {
     KIND_DIALOG = 0x40000000,
     KIND_CONTROL = 0x20000000,
@@ -25,12 +26,15 @@ enum : uint32_t {
     KIND_IMAGE_BITMAP = 0x00008000,
 };
 
+// Colour codes (window_record.text_color, back_color): a 0x00BBGGRR colour,
+// or one of these.
 enum : int32_t {
     COLOR_CODE_SYSTEM = -1,
     COLOR_CODE_TRANSPARENT = -2,
     COLOR_CODE_NOT_SET = -3,
 };
 
+// A control id that names the dialog itself.
 enum : uint32_t { SELF_ID = 0x80000000u };
 
 // Rows of the control class table that the engine and the controls treat
