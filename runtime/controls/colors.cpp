@@ -5,7 +5,13 @@
 
 #include "runtime/controls/controls.h"
 
+HWND g_dropped_combo = nullptr;
+
 namespace {
+
+const UINT REFRESH_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
+// Owners refresh_window goes up at most.
+const int OWNER_CHAIN_LIMIT = 64;
 
 // System colour indexes standing in for -1, by message from
 // WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC.
@@ -18,9 +24,13 @@ const int back_color_table[7] = {
     COLOR_BTNFACE, COLOR_SCROLLBAR, COLOR_BTNFACE,
 };
 
+// A colour code's red, green and blue bytes, and the largest value of one.
+const int32_t RGB_BITS = 0xFFFFFF;
+const int32_t COMPONENT_MAX = 255;
+
 int32_t clamp_component(int32_t value)
 {
-    return value < 0 ? 0 : (value > 255 ? 255 : value);
+    return value < 0 ? 0 : (value > COMPONENT_MAX ? COMPONENT_MAX : value);
 }
 
 // Colours that the control draws itself: list view, tree view, progress bar.
@@ -37,18 +47,18 @@ void set_drawn_colors(HWND target, window_record* record, int32_t dialog_back, i
     LPARAM back_value = static_cast<LPARAM>(back);
     switch (record->class_index) {
     case ROW_LISTVIEW:
-        SendMessageA(target, LVM_SETTEXTCOLOR, 0, fore_value);
-        SendMessageA(target, LVM_SETTEXTBKCOLOR, 0, back_value);
-        SendMessageA(target, LVM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, LVM_SETTEXTCOLOR, 0, fore_value);
+        SendMessageW(target, LVM_SETTEXTBKCOLOR, 0, back_value);
+        SendMessageW(target, LVM_SETBKCOLOR, 0, back_value);
         break;
     case ROW_TREEVIEW:
-        SendMessageA(target, TVM_SETBKCOLOR, 0, back_value);
-        SendMessageA(target, TVM_SETTEXTCOLOR, 0, fore_value);
-        SendMessageA(target, TVM_SETLINECOLOR, 0, fore_value);
+        SendMessageW(target, TVM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, TVM_SETTEXTCOLOR, 0, fore_value);
+        SendMessageW(target, TVM_SETLINECOLOR, 0, fore_value);
         break;
     default:
-        SendMessageA(target, PBM_SETBARCOLOR, 0, fore_value);
-        SendMessageA(target, PBM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, PBM_SETBARCOLOR, 0, fore_value);
+        SendMessageW(target, PBM_SETBKCOLOR, 0, back_value);
         break;
     }
 }
@@ -82,9 +92,9 @@ int32_t make_color(int32_t red, int32_t green, int32_t blue)
 
 void set_control_color(HWND dialog, uint32_t id, int32_t fore, int32_t back)
 {
-    fore = fore < 0 ? COLOR_CODE_SYSTEM : (fore & 0xFFFFFF);
+    fore = fore < 0 ? COLOR_CODE_SYSTEM : (fore & RGB_BITS);
     if (back != COLOR_CODE_TRANSPARENT)
-        back = back < 0 ? COLOR_CODE_SYSTEM : (back & 0xFFFFFF);
+        back = back < 0 ? COLOR_CODE_SYSTEM : (back & RGB_BITS);
 
     HWND target = window_of(dialog, id);
     window_record* dialog_record = find_record(dialog);
@@ -146,4 +156,22 @@ HBRUSH answer_ctlcolor(HWND, uint32_t message, HDC dc, HWND child)
         record->text_color == COLOR_CODE_NOT_SET)
         return nullptr;
     return answer_from_record(record, dc, COLOR_WINDOWTEXT, COLOR_WINDOW);
+}
+
+void refresh_window(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, REFRESH_FLAGS);
+    // A transparent window shows its owner through it: redraw what it covers.
+    // The bound keeps a malformed owner chain from looping.
+    for (int depth = 0; depth < OWNER_CHAIN_LIMIT; ++depth) {
+        const window_record* record = find_record(window);
+        if (!record || record->back_color != COLOR_CODE_TRANSPARENT || !record->owner)
+            return;
+        HWND owner = record->owner;
+        RECT covered = {0, 0, 0, 0};
+        GetWindowRect(window, &covered);
+        MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&covered), 2);
+        RedrawWindow(owner, &covered, nullptr, REFRESH_FLAGS);
+        window = owner;
+    }
 }

@@ -6,6 +6,14 @@
 
 #include "runtime/core/core.h"
 
+// The common-control classes registered at start-up.
+const DWORD START_CONTROL_CLASSES = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
+                                    ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS |
+                                    ICC_PAGESCROLLER_CLASS | ICC_NATIVEFNTCTL_CLASS |
+                                    ICC_STANDARD_CLASSES;
+static_assert(START_CONTROL_CLASSES == 0x706F, "the documented class mask");
+static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record's documented size");
+
 runtime_state g_runtime = {nullptr, L"", SW_SHOWDEFAULT, {}, TLS_OUT_OF_INDEXES, nullptr, 0, nullptr};
 
 void set_fpu_control_word(uint16_t word)
@@ -45,11 +53,11 @@ void start_runtime(const program_image& program)
     g_runtime.main_thread = nullptr;
 
     memset(&g_runtime.version, 0, sizeof g_runtime.version);
-    g_runtime.version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);  // 148
+    g_runtime.version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     GetVersionExA(&g_runtime.version);
     if (g_runtime.version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
         MessageBoxA(nullptr, "Win98 No Support", nullptr, MB_TASKMODAL | MB_SETFOREGROUND);
-        ExitProcess(255);
+        ExitProcess(EXIT_CODE_FATAL);
     }
 
     STARTUPINFOA startup;
@@ -65,27 +73,24 @@ void start_runtime(const program_image& program)
     g_runtime.tls_slot = TlsAlloc();
     g_runtime.thread_count = 0;
     if (g_runtime.tls_slot == TLS_OUT_OF_INDEXES)
-        ExitProcess(255);
+        ExitProcess(EXIT_CODE_FATAL);
     thread_record* main = current_thread_record();
     if (!main)
-        ExitProcess(255);
-    main->default_dialog_font = 1;
-    main->further_settings[0] = 1;
-    main->further_settings[1] = 2;
-    main->further_settings[2] = 3;
+        ExitProcess(EXIT_CODE_FATAL);
+    main->default_dialog_font = DEFAULT_FONT_NUMBER;
     main->code_page = 0;
     g_runtime.main_thread = main;
 
     CoInitialize(nullptr);
 
     INITCOMMONCONTROLSEX controls;
-    controls.dwSize = 8;
-    controls.dwICC = 0x706F;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = START_CONTROL_CLASSES;
     InitCommonControlsEx(&controls);
 
     // The application's globals and the run-time's locks and list heads are
     // zero-initialised statics: free and empty at this point.
-    set_fpu_control_word(0x133F);
+    set_fpu_control_word(START_FPU_CONTROL_WORD);
     // The built-in fonts belong to the controls library, which the program
     // names here so that programs without windows need not link it.
     if ((program.option_word & OPTION_BUILD_DEFAULT_FONTS) && program.build_default_fonts)

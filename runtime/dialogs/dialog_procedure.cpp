@@ -1,5 +1,4 @@
-// The dialog procedure of every dialog the engine makes, and the window
-// procedure put on tab controls.
+// The dialog procedure of every dialog the engine makes.
 //
 // Callbacks may end the dialog (end_dialog destroys the window and frees the
 // records of the dialog and its controls before the callback returns), so no
@@ -13,21 +12,23 @@
 
 HWND g_active_dialog = nullptr;
 int32_t g_live_dialogs = 0;
-HWND g_dropped_combo = nullptr;
 
-enum : UINT { REFRESH_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW };
+// A WM_SYSCOMMAND code without its low four bits, which the system uses itself.
+const WPARAM SYSCOMMAND_MASK = 0xFFF0;
+
+namespace {
 
 // A non-zero callback result ends the handling.  A callback that stored its
 // own message result keeps it; otherwise the result itself becomes the
 // message result.
-static INT_PTR by_result_rule(HWND dialog, int32_t result)
+INT_PTR by_result_rule(HWND dialog, int32_t result)
 {
     if (GetWindowLongW(dialog, DWLP_MSGRESULT) == 0)
         SetWindowLongW(dialog, DWLP_MSGRESULT, result);
     return result;
 }
 
-static int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
+int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
                          LPARAM lparam)
 {
     return callback(dialog, message, static_cast<uint32_t>(wparam), static_cast<uint32_t>(lparam));
@@ -35,7 +36,7 @@ static int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WP
 
 // The control callback of `sender`, or 0 when it has no control record or
 // no callback.
-static dialog_callback control_callback_of(HWND sender)
+dialog_callback control_callback_of(HWND sender)
 {
     const window_record* record = find_record(sender);
     if (!record || !(record->kind & KIND_CONTROL))
@@ -43,7 +44,7 @@ static dialog_callback control_callback_of(HWND sender)
     return record->callback;
 }
 
-static bool is_control_of_class(HWND window, uint32_t class_index)
+bool is_control_of_class(HWND window, uint32_t class_index)
 {
     const window_record* record = find_record(window);
     return record && (record->kind & KIND_CONTROL) && record->class_index == class_index;
@@ -51,14 +52,14 @@ static bool is_control_of_class(HWND window, uint32_t class_index)
 
 // Hides the page of the current tab before the selection changes and shows
 // the new one after it.  The page is the item's parameter.
-static void switch_tab_page(HWND tab, UINT code)
+void switch_tab_page(HWND tab, UINT code)
 {
     LRESULT current = SendMessageW(tab, TCM_GETCURSEL, 0, 0);
     if (current < 0)
         return;
-    TCITEMA item = {};
+    TCITEMW item = {};
     item.mask = TCIF_PARAM;
-    SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
     HWND page = reinterpret_cast<HWND>(item.lParam);
     if (!page)
         return;
@@ -70,7 +71,7 @@ static void switch_tab_page(HWND tab, UINT code)
 
 // WM_NOTIFY: tab pages, then the sender's control callback, then the
 // dialog callback.  No default handling.
-static INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
+INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
 {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
     if (!header)
@@ -96,7 +97,7 @@ static INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
 
 // A command from a menu item whose application data names a callback, or
 // from a toolbar button whose data word names one; 0 when there is none.
-static dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
+dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
 {
     if (HMENU menu = GetMenu(dialog)) {
         MENUITEMINFOW info = {};
@@ -118,7 +119,7 @@ static dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
 
 // WM_DRAWITEM for a graphic control: its off-screen picture is copied to the
 // item.  1 when the item was drawn.
-static INT_PTR draw_graphic_item(LPARAM lparam)
+INT_PTR draw_graphic_item(LPARAM lparam)
 {
     const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
     if (!item || !(item->itemAction & ODA_DRAWENTIRE))
@@ -141,7 +142,7 @@ static INT_PTR draw_graphic_item(LPARAM lparam)
 }
 
 // WM_SIZE goes on to the dialog's status bars and toolbars, newest first.
-static void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
+void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
 {
     window_record* bar = next_owned_bar(dialog, nullptr);
     while (bar) {
@@ -157,7 +158,7 @@ static void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
 // alone: release on WM_NCDESTROY, graphic items and colours (only for a
 // dialog with a record), then the close command and size changes.
 // `has_record` says whether the dialog had a record before its callback ran.
-static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
+INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
                                 bool has_record)
 {
     if (has_record) {
@@ -183,11 +184,11 @@ static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM
         }
     }
 
-    if (message == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_CLOSE) {
+    if (message == WM_SYSCOMMAND && (wparam & SYSCOMMAND_MASK) == SC_CLOSE) {
         const window_record* record = find_record(dialog);
         if (!record)
             return 0;
-        if (record->graphic_flags & 1)
+        if (record->graphic_flags & GRAPHIC_IGNORE_CLOSE)
             return 1;
         end_dialog(dialog, 0);
         return 1;
@@ -200,7 +201,7 @@ static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM
 }
 
 // The dialog callback, then the engine's defaults.
-static INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     const window_record* record = find_record(dialog);
     if (!record)
@@ -219,6 +220,8 @@ static INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam,
     }
     return default_handling(dialog, message, wparam, lparam, true);
 }
+
+}  // namespace
 
 INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
@@ -285,76 +288,4 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     default:
         return pass_to_dialog_callback(window, message, wparam, lparam);
     }
-}
-
-void refresh_window(HWND window)
-{
-    RedrawWindow(window, nullptr, nullptr, REFRESH_FLAGS);
-    // A transparent window shows its owner through it: redraw what it covers.
-    // The bound keeps a malformed owner chain from looping.
-    for (int depth = 0; depth < 64; ++depth) {
-        const window_record* record = find_record(window);
-        if (!record || record->back_color != COLOR_CODE_TRANSPARENT || !record->owner)
-            return;
-        HWND owner = record->owner;
-        RECT covered = {0, 0, 0, 0};
-        GetWindowRect(window, &covered);
-        MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&covered), 2);
-        RedrawWindow(owner, &covered, nullptr, REFRESH_FLAGS);
-        window = owner;
-    }
-}
-
-// The display area of a tab control, in its client coordinates.
-static RECT tab_display_area(HWND tab)
-{
-    RECT area = {0, 0, 0, 0};
-    GetClientRect(tab, &area);
-    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    return area;
-}
-
-// Calls SetWindowPos on every window whose record the tab control owns.
-static void place_pages(HWND tab, int x, int y, int width, int height, UINT flags)
-{
-    window_record* page = next_owned(tab, nullptr);
-    while (page) {
-        HWND window = page->hwnd;
-        SetWindowPos(window, nullptr, x, y, width, height, flags);
-        page = find_record(window);
-        if (page)
-            page = next_owned(tab, page);
-    }
-}
-
-LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    const window_record* record = find_record(window);
-    if (!record)
-        return 0;
-    const bool is_tab = record->class_index == ROW_TAB;
-    WNDPROC kept = record->tab_procedure;
-    record = nullptr;
-
-    if (is_tab && message == WM_MOVE) {
-        RECT area = tab_display_area(window);
-        RECT frame = {0, 0, 0, 0};
-        GetWindowRect(window, &frame);
-        POINT corner = {frame.left, frame.top};
-        if (HWND parent = reinterpret_cast<HWND>(GetWindowLongW(window, GWL_HWNDPARENT)))
-            ScreenToClient(parent, &corner);
-        place_pages(window, area.left + corner.x, area.top + corner.y, 0, 0,
-                    SWP_NOSIZE | SWP_NOZORDER);
-        if (const window_record* moved = find_record(window))
-            refresh_window(moved->owner);
-        return 0;
-    }
-    if (is_tab && message == WM_SIZE) {
-        RECT area = tab_display_area(window);
-        place_pages(window, 0, 0, area.right - area.left, area.bottom - area.top,
-                    SWP_NOMOVE | SWP_NOZORDER);
-    }
-    if (!kept)
-        return DefWindowProcW(window, message, wparam, lparam);
-    return CallWindowProcW(kept, window, message, wparam, lparam);
 }

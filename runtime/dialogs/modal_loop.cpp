@@ -5,19 +5,27 @@
 // again, so it stays responsive without blocking in the window system.
 #include "runtime/dialogs/dialogs.h"
 
+namespace {
+
+// How long the loop sleeps when the queue is empty.
+const DWORD IDLE_SLEEP_MILLISECONDS = 1;
+
 // WM_SIZE's first parameter for a dialog shown with this command.
-static uint32_t size_type_for(int32_t show_command)
+uint32_t size_type_for(int32_t show_command)
 {
-    if (show_command == SW_MAXIMIZE)
+    switch (show_command) {
+    case SW_MAXIMIZE:
         return SIZE_MAXIMIZED;
-    if (show_command == SW_MINIMIZE)
+    case SW_MINIMIZE:
         return SIZE_MINIMIZED;
-    return SIZE_RESTORED;
+    default:
+        return SIZE_RESTORED;
+    }
 }
 
 // Offers the message to the dialog's accelerators and then to the dialog
 // manager; true when one of them took it.
-static bool dialog_takes_message(HWND dialog, MSG* message)
+bool dialog_takes_message(HWND dialog, MSG* message)
 {
     const window_record* record = find_record(dialog);
     HACCEL accelerators = record ? record->accelerators : nullptr;
@@ -25,6 +33,8 @@ static bool dialog_takes_message(HWND dialog, MSG* message)
         return true;
     return IsDialogMessageW(dialog, message) != FALSE;
 }
+
+}  // namespace
 
 void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_ref)
 {
@@ -71,7 +81,7 @@ void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_re
                 break;
             if (idle_messages && owner)
                 SendMessageW(owner, WM_ENTERIDLE, MSGF_DIALOGBOX, reinterpret_cast<LPARAM>(dialog));
-            Sleep(1);
+            Sleep(IDLE_SLEEP_MILLISECONDS);
             continue;
         }
         if (IsWindow(dialog) && dialog_takes_message(dialog, &message)) {
@@ -125,7 +135,7 @@ int32_t pump_messages()
 {
     MSG message;
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        Sleep(1);
+        Sleep(IDLE_SLEEP_MILLISECONDS);
         return g_live_dialogs;
     }
     HWND active = g_active_dialog;

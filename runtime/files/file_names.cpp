@@ -6,10 +6,15 @@
 namespace {
 
 const DWORD SETTABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;  // 0x27
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+static_assert(SETTABLE_ATTRIBUTES == 0x27, "the documented settable attributes");
+// The volume-label attribute of the FAT directory entry; the platform headers
+// have no name for it.
+const DWORD FILE_ATTRIBUTE_VOLUME_LABEL = 0x08;
 // Entries delete_file leaves alone: hidden, system, volume label, folders.
-const DWORD KEPT_BY_DELETE = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x08 |
-                             FILE_ATTRIBUTE_DIRECTORY;  // 0x1E
+const DWORD KEPT_BY_DELETE = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                             FILE_ATTRIBUTE_VOLUME_LABEL | FILE_ATTRIBUTE_DIRECTORY;
+static_assert(KEPT_BY_DELETE == 0x1E, "the documented attributes delete leaves alone");
 
 enum { DELETE_PATTERN_UNITS = 256, FOUND_NAME_UNITS = MAX_PATH - 1 };
 
@@ -27,14 +32,14 @@ uint32_t get_file_attributes()
     prepared_path path;
     prepare_path(&path);
     if (path.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return 0;
     }
     // Called directly: a missing file is an expected answer here, not a
     // failure to guard against.
     DWORD attributes = GetFileAttributesW(path.units);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        raise_error(53);
+        raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
         return 0;
     }
     return attributes;
@@ -45,7 +50,7 @@ void set_file_attributes(uint32_t attributes)
     prepared_path path;
     prepare_path(&path);
     if (path.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return;
     }
     DWORD bits = attributes & SETTABLE_ATTRIBUTES;
@@ -75,7 +80,7 @@ void delete_file()
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) {
-        raise_error(53);
+        raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
         return;
     }
     uint32_t folder_units = 0;
@@ -113,7 +118,7 @@ void rename_file()
     prepared_path source;
     prepare_path(&source);
     if (source.length == 0 || target.length == 0 || source.has_wildcard || target.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return;
     }
     guard_verdict verdict = guarded_call([&] {

@@ -155,7 +155,7 @@ uint32_t read_text_line(file_record* record, line_gather& line)
         const Unit* p = reinterpret_cast<const Unit*>(buffer + span.index);
         uint32_t stop = find_line_stop(p, units);
         if (!line.append(buffer + span.index, stop * size))
-            return 7;
+            return RUNTIME_ERROR_OUT_OF_MEMORY;
         if (stop == units) {
             record->cursor = span.index + units * size;
             continue;
@@ -181,7 +181,7 @@ uint32_t read_text_line(file_record* record, line_gather& line)
             record->cursor = after.index + size;
         return 0;
     }
-    return line.gathered ? 0 : 62;
+    return line.gathered ? RUNTIME_ERROR_NONE : RUNTIME_ERROR_INPUT_PAST_END;
 }
 
 // The finished line as an owned byte string; false when it cannot be made.
@@ -223,7 +223,7 @@ bool make_line_string(file_record* record, line_gather& line, string_handle* res
 // false (nothing changed) when the general reader must run.
 bool read_buffered_line(file_record* record, string_handle* result, uint32_t* error)
 {
-    if (is_wide_text(record) || record->device_kind != FILE_DISK || (record->access & FILE_ACCESS_LOCK) > 2 ||
+    if (is_wide_text(record) || record->device_kind != FILE_DISK || (record->access & FILE_ACCESS_LOCK) > FILE_LOCK_SHARE_READ ||
         (record->mode & NOT_INPUT_MODES))
         return false;
     uint32_t cursor = record->cursor;
@@ -238,7 +238,7 @@ bool read_buffered_line(file_record* record, string_handle* result, uint32_t* er
     if (stop > 0) {
         text = copy_string(p, stop);
         if (!text) {
-            *error = 7;
+            *error = RUNTIME_ERROR_OUT_OF_MEMORY;
             return true;
         }
     }
@@ -266,7 +266,7 @@ buffer_span fill_from_stream(file_record* record)
         if (verdict.failed()) {
             // The writer closing its end of a pipe is the end of the text, as
             // ERROR_HANDLE_EOF is.
-            if (verdict.error == 62 || verdict.system_error == ERROR_BROKEN_PIPE)
+            if (verdict.error == RUNTIME_ERROR_INPUT_PAST_END || verdict.system_error == ERROR_BROKEN_PIPE)
                 break;
             record->fill = 0;
             return {0, 0, verdict.error};
@@ -285,12 +285,12 @@ buffer_span fill_from_stream(file_record* record)
 buffer_span fill_buffer(file_record* record)
 {
     if (record->mode & NOT_INPUT_MODES)
-        return {0, 0, 54};
+        return {0, 0, RUNTIME_ERROR_BAD_FILE_MODE};
     if (record->device_kind != FILE_DISK)
         return fill_from_stream(record);
     uint8_t lock_code = record->access & FILE_ACCESS_LOCK;
-    // Lock codes 3 and 4 let others write: buffered bytes are never trusted.
-    if (lock_code <= 2 && record->fill > record->cursor)
+    // Lock codes that let others write: buffered bytes are never trusted.
+    if (lock_code <= FILE_LOCK_SHARE_READ && record->fill > record->cursor)
         return {record->cursor, record->fill - record->cursor, 0};
     uint64_t position = record->buffer_base + record->cursor;
     // Until the refill succeeds no buffered byte is available, and the next
@@ -312,15 +312,15 @@ void read_line(int16_t number)
     uint32_t error = 0;
     string_handle result = 0;
     if (!record) {
-        error = 52;
+        error = RUNTIME_ERROR_BAD_FILE_NUMBER;
     } else if (!(record->mode & FILE_MODE_INPUT)) {
-        error = 54;
+        error = RUNTIME_ERROR_BAD_FILE_MODE;
     } else if (!read_buffered_line(record, &result, &error)) {
         line_gather line(is_wide_text(record) ? 2 : 1);
         error = is_wide_text(record) ? read_text_line<text_unit>(record, line)
                                       : read_text_line<uint8_t>(record, line);
         if (!error && !make_line_string(record, line, &result))
-            error = 7;
+            error = RUNTIME_ERROR_OUT_OF_MEMORY;
     }
     push_owned(result);
     if (error)
@@ -331,26 +331,26 @@ int32_t end_of_file(int16_t number)
 {
     file_record* record = find_file(number);
     if (!record) {
-        raise_error(53);
-        return -1;
+        raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
+        return RUNTIME_TRUE;
     }
     if (record->mode & (FILE_MODE_OUTPUT | FILE_MODE_APPEND))
-        return 0;
+        return RUNTIME_FALSE;
     if (!(record->mode & FILE_MODE_INPUT))
-        return (record->status & FILE_STATUS_END) ? -1 : 0;
+        return (record->status & FILE_STATUS_END) ? RUNTIME_TRUE : RUNTIME_FALSE;
     // On a disk file nothing is consumed; on a pipe the examined byte is held
     // for the next read_line.
     buffer_span span = fill_buffer(record);
     if (span.error) {
         raise_error(span.error);
-        return -1;
+        return RUNTIME_TRUE;
     }
     if (is_wide_text(record)) {
-        if (span.available < 2 || unit_at<text_unit>(record, span.index) == CTRL_Z)
-            return -1;
-        return 0;
+        if (span.available < sizeof(text_unit) || unit_at<text_unit>(record, span.index) == CTRL_Z)
+            return RUNTIME_TRUE;
+        return RUNTIME_FALSE;
     }
     if (span.available == 0 || record_buffer(record)[span.index] == CTRL_Z)
-        return -1;
-    return 0;
+        return RUNTIME_TRUE;
+    return RUNTIME_FALSE;
 }

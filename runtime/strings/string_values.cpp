@@ -19,7 +19,7 @@ inline char* address_of(string_handle h)
 // not a condition to recover from.
 [[noreturn]] void temp_stack_overflow()
 {
-    raise_error(244);
+    raise_error(RUNTIME_ERROR_MISSING_FEATURE);
     end_process_fatal();
 }
 
@@ -69,21 +69,19 @@ string_handle copy_wide_string(const wchar_t* units, uint32_t count)
     return h;
 }
 
-void release_string(string_handle h)
-{
-    if (h && !is_borrowed(h))
-        SysFreeString(reinterpret_cast<BSTR>(h));
-}
-
 // ---------------------------------------------------------------------------
 
-static void push_entry(string_handle h)
+namespace {
+
+void push_entry(string_handle h)
 {
     procedure_frame* frame = current_frame();
     if (!frame || frame->depth >= TEMP_STACK_SIZE)
         temp_stack_overflow();
     frame->temps[frame->depth++] = h;
 }
+
+}  // namespace
 
 void push_borrowed(string_handle h)
 {
@@ -166,7 +164,7 @@ void assign_string(string_handle* variable)
     *variable = fresh;
     release_string(previous);
     if (!fresh)
-        raise_error(7);
+        raise_error(RUNTIME_ERROR_OUT_OF_MEMORY);
 }
 
 const void* pass_to_system(string_handle* holder)
@@ -184,7 +182,7 @@ const void* pass_to_system(string_handle* holder)
     string_handle copy = copy_string(string_text(top), n);
     *holder = copy;
     if (!copy) {
-        raise_error(7);
+        raise_error(RUNTIME_ERROR_OUT_OF_MEMORY);
         return nullptr;
     }
     return address_of(copy);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/controls/controls.h"
+#include "runtime/dialogs/dialogs.h"
 #include "runtime/strings/strings.h"
 #include "tests/support/test_support.h"
 
