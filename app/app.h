@@ -2,11 +2,12 @@
 // "Borrar" and "Salir", whose text is kept in "veslinn.txt" beside the
 // executable.
 //
-// Conventions of the application: notes_file_exists answers with the
-// run-time's truth values (-1 true, 0 false); everything else of the
-// application uses bool.  Helpers are in anonymous namespaces.  Window and
-// file calls are the wide (W) functions: paths and text are wide from the
-// system to the notes file, so no folder or note is bent to a code page.
+// Conventions of the application, those of the run-time beneath it:
+// notes_file_exists answers with the run-time's truth values (RUNTIME_TRUE,
+// RUNTIME_FALSE); the rest of the application uses bool.  Helpers are in
+// anonymous namespaces.  Window and file calls are the wide (W) functions:
+// paths and text are wide from the system to the notes file, so no folder or
+// note is bent to a code page.
 #pragma once
 
 #include "app/notes_text.h"

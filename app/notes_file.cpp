@@ -24,7 +24,7 @@ const int16_t READ_FILE_NUMBER = 1;
 // INPUT; read access, access-stated, lock code 1: nobody else may write the
 // notes while they are read.
 const uint16_t MODE_INPUT_LOCKED =
-    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 1);
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_EXCLUSIVE);
 static_assert(MODE_INPUT_LOCKED == 0x1A1, "INPUT, read, access-stated, lock code 1");
 const int32_t READ_RECORD_LENGTH = 128;
 
@@ -381,7 +381,7 @@ int32_t notes_file_exists()
     activation frame;
     push_notes_file_path();
     get_file_attributes();
-    return error_number() == 0 ? -1 : 0;
+    return error_number() == RUNTIME_ERROR_NONE ? RUNTIME_TRUE : RUNTIME_FALSE;
 }
 
 // Reads the notes line by line (each line, the last one too, ends in CR LF in
@@ -398,7 +398,7 @@ void load_notes()
 
     push_notes_file_path();
     open_file(MODE_INPUT_LOCKED, READ_RECORD_LENGTH, 1, nullptr, READ_FILE_NUMBER);
-    bool opened = error_number() == 0;
+    bool opened = error_number() == RUNTIME_ERROR_NONE;
     if (!opened)
         whole = false;
     // The first line is read without an end-of-file test: a file that could
@@ -406,7 +406,7 @@ void load_notes()
     do {
         read_line(READ_FILE_NUMBER);
         owned_string line(pop_string());
-        if (opened && error_number() != 0)
+        if (opened && error_number() != RUNTIME_ERROR_NONE)
             whole = false;
         if (!text.append(string_text(line.value), string_bytes(line.value)) ||
             !text.append(LINE_END, 2)) {

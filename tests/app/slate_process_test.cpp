@@ -88,7 +88,9 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
     // loader; elsewhere the test skips.
     if (GetFileAttributesW(L"Z:\\tmp") == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no drive Z: mapping the Unix root: cannot start a slate at a long path";
+    // A folder left by an earlier run of a process with the same id goes first.
     std::wstring base = L"Z:\\tmp\\veslinn-long-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    remove_wide_tree(base);
     ASSERT_TRUE(CreateDirectoryW(base.substr(0, base.size() - 1).c_str(), nullptr));
     wide_tree_removal remove_later{{base}};
     std::vector<std::wstring> folders = make_deep_folder(base, 300 - 11);
