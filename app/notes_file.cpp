@@ -87,7 +87,13 @@ struct gathered_bytes {
     gathered_bytes() = default;
     gathered_bytes(const gathered_bytes&) = delete;
     gathered_bytes& operator=(const gathered_bytes&) = delete;
-    ~gathered_bytes() { free(data); }
+    ~gathered_bytes() { release(); }
+    void release()
+    {
+        free(data);
+        data = nullptr;
+        size = capacity = 0;
+    }
     bool append(const char* bytes, uint32_t n)
     {
         if (n > capacity - size) {
@@ -423,8 +429,7 @@ void load_notes()
         shown = decode_notes(text.data, text.size, thread ? thread->code_page : CP_ACP);
     }
     // The gathered bytes go before the box takes its own copy.
-    free(text.data);
-    text.data = nullptr;
+    text.release();
     if (!shown.ok) {
         // What could not be shown is not in the box: one empty line is.
         whole = false;
