@@ -68,14 +68,14 @@ std::wstring widen(const std::string& bytes)
     return text;
 }
 
-std::string narrow(const std::wstring& text)
+std::string narrow(const std::wstring& text, UINT code_page)
 {
     if (text.empty())
         return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+    int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                 nullptr, nullptr);
     std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n,
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n,
                         nullptr, nullptr);
     return bytes;
 }
@@ -419,6 +419,27 @@ bool open_sites(const site_list& sites, std::string* why)
             return false;
     }
     return true;
+}
+
+bool open_sites_with(const site_list& sites, const std::vector<std::string>& notes,
+                     std::string* why)
+{
+    for (size_t i = 0; i < sites.size(); ++i) {
+        if (notes[i] != NO_FILE && !write_file_bytes(sites[i]->notes(), notes[i])) {
+            *why = "cannot write " + sites[i]->notes();
+            return false;
+        }
+    }
+    return open_sites(sites, why);
+}
+
+void expect_ended_with(slate_site* site, const std::string& notes)
+{
+    EXPECT_EQ(wait_exit(&site->run.slate), 0) << "exit code";
+    EXPECT_EQ(visible_bytes(notes_bytes(site->notes())), visible_bytes(notes)) << "notes file";
+    EXPECT_EQ(joined_names(folder_names(site->home.path())),
+              notes == NO_FILE ? exe_only() : exe_and_notes())
+        << "nothing else may stay beside the slate";
 }
 
 std::string notes_bytes(const std::string& path)

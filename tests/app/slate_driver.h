@@ -116,9 +116,9 @@ bool still_running(const slate_process& slate, unsigned wait_ms = 300);
 std::vector<std::string> folder_names(const std::string& folder);
 std::string joined_names(const std::vector<std::string>& names);
 
-// Wide and byte conversions in the ANSI code page.
+// Wide and byte conversions, in the ANSI code page unless said.
 std::wstring widen(const std::string& bytes);
-std::string narrow(const std::wstring& text);
+std::string narrow(const std::wstring& text, UINT code_page = CP_ACP);
 
 // One slate run in a fresh folder: the folder holding the copied executable and
 // its notes file, and a separate working folder the slate is started in, so
@@ -172,6 +172,23 @@ struct wide_tree_removal {
         std::string why_;                                \
         ASSERT_TRUE(open_sites((sites), &why_)) << why_; \
     } while (0)
+
+// What notes_bytes gives for a missing file.
+const std::string NO_FILE = "<no file>";
+
+// Writes each site's notes file (none for NO_FILE), then starts the slates
+// side by side.
+bool open_sites_with(const site_list& sites, const std::vector<std::string>& notes,
+                     std::string* why);
+#define OPEN_SITES_WITH(sites, notes)                                \
+    do {                                                             \
+        std::string why_;                                            \
+        ASSERT_TRUE(open_sites_with((sites), (notes), &why_)) << why_; \
+    } while (0)
+
+// Once the slate has ended: exit code 0, the notes file's bytes (NO_FILE:
+// none), and nothing left in the folder but the slate and its notes.
+void expect_ended_with(slate_site* site, const std::string& notes);
 
 // Names expected in a site's folder.
 std::string exe_only();

@@ -8,8 +8,6 @@
 
 namespace {
 
-const std::string NO_FILE = "<no file>";
-
 // Leaves with "Salir" and expects a normal end.
 void leave_with_salir(slate_site* site)
 {
@@ -69,9 +67,10 @@ TEST(SlateNotes, test_load_then_leave_unedited)
     // The cases run side by side, one slate each.
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
-    for (size_t i = 0; i < count; ++i)
-        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].file));
-    OPEN_SITES(sites);
+    std::vector<std::string> files;
+    for (const load_case& c : cases)
+        files.push_back(c.file);
+    OPEN_SITES_WITH(sites, files);
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
         if (cases[i].box != UNCHECKED) {
@@ -82,12 +81,8 @@ TEST(SlateNotes, test_load_then_leave_unedited)
     }
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
-        const slate_site& site = *sites[i];
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0) << "exit code after \"Salir\"";
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(cases[i].file))
-            << "notes file after \"Salir\" without an edit";
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
-        EXPECT_EQ(joined_names(folder_names(site.elsewhere.path())), "[]")
+        expect_ended_with(sites[i].get(), cases[i].file);
+        EXPECT_EQ(joined_names(folder_names(sites[i]->elsewhere.path())), "[]")
             << "the working folder is not the notes folder";
     }
 }
@@ -131,12 +126,10 @@ TEST(SlateNotes, test_salir_writes_the_box)
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
-    for (size_t i = 0; i < count; ++i) {
-        if (cases[i].before != NO_FILE) {
-            ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].before));
-        }
-    }
-    OPEN_SITES(sites);
+    std::vector<std::string> files;
+    for (const save_case& c : cases)
+        files.push_back(c.before);
+    OPEN_SITES_WITH(sites, files);
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
         ASSERT_TRUE(set_box_text(sites[i]->run.slate, cases[i].text));
@@ -145,13 +138,8 @@ TEST(SlateNotes, test_salir_writes_the_box)
         post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
     }
     for (size_t i = 0; i < count; ++i) {
-        const save_case& c = cases[i];
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0) << "exit code after \"Salir\"";
-        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), visible_bytes(c.after));
-        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())),
-                  c.after == NO_FILE ? exe_only() : exe_and_notes())
-            << "no temporary file may stay behind";
+        SCOPED_TRACE(cases[i].name);
+        expect_ended_with(sites[i].get(), cases[i].after);
     }
 }
 
@@ -409,9 +397,10 @@ TEST(SlateNotes, test_edits_to_notes_shown_in_part_are_added)
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
-    for (size_t i = 0; i < count; ++i)
-        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].file));
-    OPEN_SITES(sites);
+    std::vector<std::string> files;
+    for (const partial_case& c : cases)
+        files.push_back(c.file);
+    OPEN_SITES_WITH(sites, files);
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ(visible_bytes(box_text(sites[i]->run.slate)), visible_bytes(cases[i].box));
@@ -420,9 +409,7 @@ TEST(SlateNotes, test_edits_to_notes_shown_in_part_are_added)
     }
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), visible_bytes(cases[i].after));
-        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_and_notes());
+        expect_ended_with(sites[i].get(), cases[i].after);
     }
 }
 

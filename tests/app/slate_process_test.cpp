@@ -206,13 +206,10 @@ TEST(SlateSession, test_end_of_session_saves_like_salir)
     // One end of the session ends every slate of the table at once.
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
-    for (size_t i = 0; i < count; ++i) {
-        if (cases[i].before) {
-            ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].before));
-        }
-    }
-    std::string why;
-    ASSERT_TRUE(open_sites(sites, &why)) << why;
+    std::vector<std::string> files;
+    for (const session_case& c : cases)
+        files.push_back(c.before ? c.before : NO_FILE);
+    OPEN_SITES_WITH(sites, files);
     for (size_t i = 0; i < count; ++i) {
         if (cases[i].text) {
             ASSERT_TRUE(set_box_text(sites[i]->run.slate, cases[i].text)) << cases[i].name;
@@ -220,13 +217,8 @@ TEST(SlateSession, test_end_of_session_saves_like_salir)
     }
     EXPECT_EQ(end_session(), 0) << "wineboot --end-session";
     for (size_t i = 0; i < count; ++i) {
-        const session_case& c = cases[i];
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())),
-                  c.after ? visible_bytes(c.after) : "<no file>");
-        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())),
-                  c.after ? exe_and_notes() : exe_only());
+        SCOPED_TRACE(cases[i].name);
+        expect_ended_with(sites[i].get(), cases[i].after ? cases[i].after : NO_FILE);
     }
 }
 

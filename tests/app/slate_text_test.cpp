@@ -6,15 +6,9 @@
 
 namespace {
 
-// UTF-8 bytes of wide text.
 std::string utf8(const std::wstring& text)
 {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n,
-                        nullptr, nullptr);
-    return bytes;
+    return narrow(text, CP_UTF8);
 }
 
 const std::string MARK = "\xEF\xBB\xBF";
@@ -85,7 +79,7 @@ TEST(SlateText, test_notes_beside_the_program_in_any_folder)
 
 struct text_case {
     const char* name;
-    std::string before;  // notes file at the start, or "" for none
+    std::string before;  // notes file at the start, or NO_FILE
     std::wstring shown;  // text the box shows
     std::wstring typed;  // text set before "Salir"
     std::string after;   // notes file afterwards
@@ -98,9 +92,9 @@ TEST(SlateText, test_text_beyond_the_code_page_is_kept)
                                L"\x0101 caf\x00e9";
     const std::wstring check = L"caf\x00e9 \x2713";
     const text_case cases[] = {
-        {"typed text beyond the code page: UTF-8 with the mark", "", L"", world,
+        {"typed text beyond the code page: UTF-8 with the mark", NO_FILE, L"", world,
          MARK + utf8(world) + "\r\n"},
-        {"code-page text stays in code-page bytes", "", L"", L"caf\x00e9 \x20ac",
+        {"code-page text stays in code-page bytes", NO_FILE, L"", L"caf\x00e9 \x20ac",
          "caf\xe9 \x80\r\n"},
         {"marked UTF-8 keeps its mark", MARK + utf8(check) + "\r\n", check + L"\r\n",
          check + L" m\x00e1s", MARK + utf8(check + L" m\x00e1s") + "\r\n"},
@@ -108,17 +102,15 @@ TEST(SlateText, test_text_beyond_the_code_page_is_kept)
          utf8(world) + "\r\n"},
         {"unmarked UTF-8 of code-page letters stays UTF-8", utf8(L"caf\x00e9") + "\r\n",
          L"caf\x00e9\r\n", L"cr\x00e8me", utf8(L"cr\x00e8me") + "\r\n"},
-        {"code-page bytes that would read as UTF-8", "", L"", L"\x00c3\x00a9",
+        {"code-page bytes that would read as UTF-8", NO_FILE, L"", L"\x00c3\x00a9",
          MARK + utf8(L"\x00c3\x00a9") + "\r\n"},
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
-    for (size_t i = 0; i < count; ++i) {
-        if (!cases[i].before.empty()) {
-            ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].before));
-        }
-    }
-    OPEN_SITES(sites);
+    std::vector<std::string> files;
+    for (const text_case& c : cases)
+        files.push_back(c.before);
+    OPEN_SITES_WITH(sites, files);
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ(box_wide(sites[i]->run.slate), cases[i].shown) << "box after the start";
@@ -127,8 +119,7 @@ TEST(SlateText, test_text_beyond_the_code_page_is_kept)
     }
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), visible_bytes(cases[i].after));
+        expect_ended_with(sites[i].get(), cases[i].after);
         close_slate(&sites[i]->run.slate);
     }
     // The next start shows exactly what was typed.
