@@ -1,5 +1,7 @@
 // Dialog icons from the program's icon resource 201.
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 namespace {
 

@@ -340,19 +340,12 @@ TEST(create_dialog, default_style_and_show_commands)
 // caption is empty, and the caption leaves the temporary-string stack.
 TEST(create_dialog, caption_replaces_the_template_title)
 {
-    struct case_row {
-        const char* caption;
-        const wchar_t* expected;
-    };
-    const case_row rows[] = {{"Veslinn", L"Veslinn"}, {"", L""}};
-    for (const case_row& row : rows) {
+    for (const wchar_t* caption : {L"Veslinn", L""}) {
         uint32_t depth = temp_depth();
-        window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 100, 60, 0, 0, nullptr, row.caption));
+        window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 100, 60, 0, 0, nullptr, caption));
         ASSERT_NE(dialog.hwnd, nullptr);
         EXPECT_EQ(temp_depth(), depth) << "the caption was consumed";
-        wchar_t text[64] = L"unchanged";
-        int length = GetWindowTextW(dialog.hwnd, text, 64);
-        EXPECT_STREQ(text, row.expected) << "length " << length;
+        EXPECT_EQ(window_text_of(dialog.hwnd), caption);
     }
 }
 

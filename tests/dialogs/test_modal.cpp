@@ -285,8 +285,8 @@ TEST(modal, tab_moves_the_focus)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 300, 100);
     ASSERT_NE(dialog, nullptr);
-    HWND first = add_test_control(dialog, 1, 1002, L"uno", 10, 10);
-    HWND second = add_test_control(dialog, 1, 1003, L"dos", 100, 10);
+    HWND first = add_test_control(dialog, 1, 1002, L"uno");
+    HWND second = add_test_control(dialog, 1, 1003, L"dos", {.x = 100});
     HWND focus_after_tab = nullptr;
     g_script.act = [&](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG) {
@@ -311,7 +311,7 @@ TEST(modal, enter_presses_the_default_button)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 300, 100);
     ASSERT_NE(dialog, nullptr);
-    add_test_control(dialog, 1, 1002, L"uno", 10, 10);
+    add_test_control(dialog, 1, 1002, L"uno");
     push_owned(0);
     push_owned(copy_wide_string(L"dos", 3));
     add_control(1, dialog, 1003, nullptr, 100, 10, 80, 24, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, nullptr);

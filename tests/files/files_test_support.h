@@ -33,14 +33,6 @@ std::string describe(const std::vector<line_read>& reads);
 // Prints a text as one line and gives the error numbers of the two calls.
 uint32_t print_text(int16_t number, const std::string& text);
 
-// Attribute helpers on real files (plain Win32).
-DWORD attributes_of(const std::string& path);   // INVALID_FILE_ATTRIBUTES when missing
-bool set_attributes(const std::string& path, DWORD attributes);
-
-// True under Wine (the tests say so where Wine differs from Windows).
-bool running_under_wine();
 // True when this process may open a read-only file for writing: Wine run as
 // root does (the Unix permission check passes); Windows and ordinary users do not.
 bool writes_to_read_only_files(const scratch_folder& folder);
-
-std::wstring wide_of(const std::string& text);

@@ -14,7 +14,7 @@ const DWORD COMPARED = ~static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBU
 
 uint32_t attributes_through_runtime(const std::string& path, uint32_t* error)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     uint32_t attributes = get_file_attributes();
     *error = error_number();
     return attributes;
@@ -22,14 +22,14 @@ uint32_t attributes_through_runtime(const std::string& path, uint32_t* error)
 
 uint32_t set_through_runtime(const std::string& path, uint32_t attributes)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     set_file_attributes(attributes);
     return error_number();
 }
 
 uint32_t delete_through_runtime(const std::string& path)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     delete_file();
     EXPECT_EQ(temp_depth(), 0u);
     return error_number();
@@ -37,8 +37,8 @@ uint32_t delete_through_runtime(const std::string& path)
 
 uint32_t rename_through_runtime(const std::string& from, const std::string& to)
 {
-    push_wide_text(from);
-    push_wide_text(to);
+    push_wide(wide_of(from));
+    push_wide(wide_of(to));
     rename_file();
     EXPECT_EQ(temp_depth(), 0u);
     return error_number();

@@ -305,7 +305,7 @@ TEST(files_open, an_attached_handle_is_used_and_left_open)
     EXPECT_TRUE(CloseHandle(h));
 
     // A wildcard is refused even with a handle.
-    push_wide_text("x*");
+    push_wide(L"x*");
     open_file(INPUT_LOCKED, 128, 1, GetStdHandle(STD_INPUT_HANDLE), 7);
     EXPECT_EQ(error_number(), 64u);
 }

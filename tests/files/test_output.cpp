@@ -156,8 +156,8 @@ TEST(files_output, flush_and_rename_replace_a_file_in_one_step)
     flush_file(2);
     EXPECT_EQ(error_number(), 0u);
     close_file(2, 0);
-    push_wide_text(temporary);
-    push_wide_text(notes);
+    push_wide(wide_of(temporary));
+    push_wide(wide_of(notes));
     rename_file();
     EXPECT_EQ(error_number(), 0u);
     EXPECT_EQ(temp_depth(), 0u);
