@@ -69,7 +69,7 @@ void add_built_in_font(const wchar_t* face, float point_size, BYTE pitch)
 {
     font_record* font = append_font();
     if (!font) {
-        raise_error(5);
+        raise_error(RUNTIME_ERROR_INVALID_ARGUMENT);
         return;
     }
     font_description& description = font->description;
@@ -153,7 +153,7 @@ uint32_t create_font(float point_size, uint32_t style, uint32_t charset, uint32_
         return font->number;
     font = append_font();
     if (!font) {
-        raise_error(5);
+        raise_error(RUNTIME_ERROR_INVALID_ARGUMENT);
         return 0;
     }
     font->description = description;

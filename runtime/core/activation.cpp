@@ -43,7 +43,7 @@ void activation::release_at_exit(string_handle* variable)
 {
     if (frame.local_count >= FRAME_LOCALS) {
         // More string locals than a procedure of this program declares.
-        raise_error(244);
+        raise_error(RUNTIME_ERROR_MISSING_FEATURE);
         return;
     }
     frame.locals[frame.local_count].variable = variable;

@@ -99,6 +99,48 @@ public:
 procedure_frame* current_frame();
 
 // ---------------------------------------------------------------------------
+// Run-time error numbers: what an activation's error record holds, 0 to 255.
+// They are named RUNTIME_ERROR_*; the platform's ERROR_* names are system error
+// codes, which the file layer's guard maps onto these.
+enum runtime_error : uint32_t {
+    RUNTIME_ERROR_NONE = 0,
+    RUNTIME_ERROR_INVALID_ARGUMENT = 5,     // a value the operation does not take; a font not created
+    RUNTIME_ERROR_OUT_OF_MEMORY = 7,        // a string, a record or a conversion could not be allocated
+    RUNTIME_ERROR_INTERNAL = 51,            // an error raised without a number; some system errors
+    RUNTIME_ERROR_BAD_FILE_NUMBER = 52,     // the file number is not open, or negative
+    RUNTIME_ERROR_FILE_NOT_FOUND = 53,
+    RUNTIME_ERROR_BAD_FILE_MODE = 54,       // not allowed in the mode the file was opened in
+    RUNTIME_ERROR_FILE_ALREADY_OPEN = 55,
+    RUNTIME_ERROR_DEVICE_IO = 57,           // a short write to a file that is not a disk file
+    RUNTIME_ERROR_DISK_FULL = 61,           // a short write to a disk file
+    RUNTIME_ERROR_INPUT_PAST_END = 62,      // line input with no text left
+    RUNTIME_ERROR_BAD_FILE_NAME = 64,       // an empty path, or one with '*' or '?'
+    RUNTIME_ERROR_TOO_MANY_FILES = 67,
+    RUNTIME_ERROR_DEVICE_UNAVAILABLE = 68,
+    RUNTIME_ERROR_DEVICE_MODE = 69,         // a device-mode open failed, or named a disk file
+    RUNTIME_ERROR_PERMISSION_DENIED = 70,   // access denied, sharing or lock violation
+    RUNTIME_ERROR_DISK_NOT_READY = 71,
+    RUNTIME_ERROR_DISK_MEDIA = 72,          // a read, write, seek or media fault
+    RUNTIME_ERROR_NOT_SAME_DISK = 74,
+    RUNTIME_ERROR_PATH_FILE_ACCESS = 75,    // every system error without a number of its own
+    RUNTIME_ERROR_PATH_NOT_FOUND = 76,
+
+    // 241 to 255 end the process at the moment they are raised.
+    RUNTIME_ERROR_FATAL_FIRST = 241,
+    RUNTIME_ERROR_SYSTEM_MEMORY = 241,      // the system's memory blocks are damaged
+    RUNTIME_ERROR_MISSING_FEATURE = 244,    // a path needing a feature this run-time does not have
+    RUNTIME_ERROR_FATAL_LAST = 255,
+
+    // What raise_error records for 0, and raise_checked for a number outside 1..255.
+    RUNTIME_ERROR_FOR_ZERO = RUNTIME_ERROR_INTERNAL,
+    RUNTIME_ERROR_FOR_OUT_OF_RANGE = RUNTIME_ERROR_INVALID_ARGUMENT,
+};
+
+// The exit code of a process that the run-time ends: a refused platform, a
+// failed start-up, or a fatal error.
+enum : UINT { EXIT_CODE_FATAL = 255 };
+
+// ---------------------------------------------------------------------------
 // Run-time error state (per activation).
 void raise_error(uint32_t number);   // 0 becomes 51; 241 and above end the process with 255
 void raise_checked(int32_t number);  // below 1 or above 255 become 5, then raise_error

@@ -3,25 +3,25 @@
 
 void end_process_fatal()
 {
-    ExitProcess(255);
+    ExitProcess(EXIT_CODE_FATAL);
 }
 
 void raise_error(uint32_t number)
 {
     number &= 0xFF;
     if (number == 0)
-        number = 51;
+        number = RUNTIME_ERROR_FOR_ZERO;
     procedure_frame* frame = current_frame();
     if (frame)
         frame->error = number;
-    if (number >= 241)
+    if (number >= RUNTIME_ERROR_FATAL_FIRST)
         end_process_fatal();
 }
 
 void raise_checked(int32_t number)
 {
-    if (number < 1 || number > 255)
-        number = 5;
+    if (number < 1 || number > static_cast<int32_t>(RUNTIME_ERROR_FATAL_LAST))
+        number = RUNTIME_ERROR_FOR_OUT_OF_RANGE;
     raise_error(static_cast<uint32_t>(number));
 }
 

@@ -49,7 +49,7 @@ void start_runtime(const program_image& program)
     GetVersionExA(&g_runtime.version);
     if (g_runtime.version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
         MessageBoxA(nullptr, "Win98 No Support", nullptr, MB_TASKMODAL | MB_SETFOREGROUND);
-        ExitProcess(255);
+        ExitProcess(EXIT_CODE_FATAL);
     }
 
     STARTUPINFOA startup;
@@ -65,10 +65,10 @@ void start_runtime(const program_image& program)
     g_runtime.tls_slot = TlsAlloc();
     g_runtime.thread_count = 0;
     if (g_runtime.tls_slot == TLS_OUT_OF_INDEXES)
-        ExitProcess(255);
+        ExitProcess(EXIT_CODE_FATAL);
     thread_record* main = current_thread_record();
     if (!main)
-        ExitProcess(255);
+        ExitProcess(EXIT_CODE_FATAL);
     main->default_dialog_font = 1;
     main->further_settings[0] = 1;
     main->further_settings[1] = 2;

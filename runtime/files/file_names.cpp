@@ -27,14 +27,14 @@ uint32_t get_file_attributes()
     prepared_path path;
     prepare_path(&path);
     if (path.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return 0;
     }
     // Called directly: a missing file is an expected answer here, not a
     // failure to guard against.
     DWORD attributes = GetFileAttributesW(path.units);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        raise_error(53);
+        raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
         return 0;
     }
     return attributes;
@@ -45,7 +45,7 @@ void set_file_attributes(uint32_t attributes)
     prepared_path path;
     prepare_path(&path);
     if (path.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return;
     }
     DWORD bits = attributes & SETTABLE_ATTRIBUTES;
@@ -75,7 +75,7 @@ void delete_file()
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) {
-        raise_error(53);
+        raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
         return;
     }
     uint32_t folder_units = 0;
@@ -113,7 +113,7 @@ void rename_file()
     prepared_path source;
     prepare_path(&source);
     if (source.length == 0 || target.length == 0 || source.has_wildcard || target.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return;
     }
     guard_verdict verdict = guarded_call([&] {

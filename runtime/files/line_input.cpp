@@ -155,7 +155,7 @@ uint32_t read_text_line(file_record* record, line_gather& line)
         const Unit* p = reinterpret_cast<const Unit*>(buffer + span.index);
         uint32_t stop = find_line_stop(p, units);
         if (!line.append(buffer + span.index, stop * size))
-            return 7;
+            return RUNTIME_ERROR_OUT_OF_MEMORY;
         if (stop == units) {
             record->cursor = span.index + units * size;
             continue;
@@ -181,7 +181,7 @@ uint32_t read_text_line(file_record* record, line_gather& line)
             record->cursor = after.index + size;
         return 0;
     }
-    return line.gathered ? 0 : 62;
+    return line.gathered ? RUNTIME_ERROR_NONE : RUNTIME_ERROR_INPUT_PAST_END;
 }
 
 // The finished line as an owned byte string; false when it cannot be made.
@@ -238,7 +238,7 @@ bool read_buffered_line(file_record* record, string_handle* result, uint32_t* er
     if (stop > 0) {
         text = copy_string(p, stop);
         if (!text) {
-            *error = 7;
+            *error = RUNTIME_ERROR_OUT_OF_MEMORY;
             return true;
         }
     }
@@ -266,7 +266,7 @@ buffer_span fill_from_stream(file_record* record)
         if (verdict.failed()) {
             // The writer closing its end of a pipe is the end of the text, as
             // ERROR_HANDLE_EOF is.
-            if (verdict.error == 62 || verdict.system_error == ERROR_BROKEN_PIPE)
+            if (verdict.error == RUNTIME_ERROR_INPUT_PAST_END || verdict.system_error == ERROR_BROKEN_PIPE)
                 break;
             record->fill = 0;
             return {0, 0, verdict.error};
@@ -285,7 +285,7 @@ buffer_span fill_from_stream(file_record* record)
 buffer_span fill_buffer(file_record* record)
 {
     if (record->mode & NOT_INPUT_MODES)
-        return {0, 0, 54};
+        return {0, 0, RUNTIME_ERROR_BAD_FILE_MODE};
     if (record->device_kind != FILE_DISK)
         return fill_from_stream(record);
     uint8_t lock_code = record->access & FILE_ACCESS_LOCK;
@@ -312,15 +312,15 @@ void read_line(int16_t number)
     uint32_t error = 0;
     string_handle result = 0;
     if (!record) {
-        error = 52;
+        error = RUNTIME_ERROR_BAD_FILE_NUMBER;
     } else if (!(record->mode & FILE_MODE_INPUT)) {
-        error = 54;
+        error = RUNTIME_ERROR_BAD_FILE_MODE;
     } else if (!read_buffered_line(record, &result, &error)) {
         line_gather line(is_wide_text(record) ? 2 : 1);
         error = is_wide_text(record) ? read_text_line<text_unit>(record, line)
                                       : read_text_line<uint8_t>(record, line);
         if (!error && !make_line_string(record, line, &result))
-            error = 7;
+            error = RUNTIME_ERROR_OUT_OF_MEMORY;
     }
     push_owned(result);
     if (error)
@@ -331,7 +331,7 @@ int32_t end_of_file(int16_t number)
 {
     file_record* record = find_file(number);
     if (!record) {
-        raise_error(53);
+        raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
         return -1;
     }
     if (record->mode & (FILE_MODE_OUTPUT | FILE_MODE_APPEND))

@@ -45,8 +45,8 @@ uint32_t open_by_name(file_record* record, const prepared_path& path)
             return 0;
         }
         if (record->mode & FILE_MODE_DEVICE)
-            return 69;
-        uint32_t error = verdict.error ? verdict.error : 75;
+            return RUNTIME_ERROR_DEVICE_MODE;
+        uint32_t error = verdict.error ? verdict.error : RUNTIME_ERROR_PATH_FILE_ACCESS;
         if (record->access & FILE_ACCESS_STATED)
             return error;
         if (!(record->access & FILE_ACCESS_WRITE))
@@ -74,12 +74,12 @@ uint32_t complete_by_mode(file_record* record)
     if (mode & FILE_MODE_APPEND) {
         // Checked before positioning: a pipe or a device has no end to go to.
         if (!disk)
-            return 54;
+            return RUNTIME_ERROR_BAD_FILE_MODE;
         return seek_file(record, 0, FILE_END, &record->buffer_base);
     }
     if (mode & FILE_MODE_RANDOM) {
         if (record->record_length > RANDOM_RECORD_LIMIT)
-            return 5;
+            return RUNTIME_ERROR_INVALID_ARGUMENT;
         return seek_file(record, 0, FILE_BEGIN, nullptr);
     }
     if (mode & FILE_MODE_INPUT) {
@@ -91,7 +91,7 @@ uint32_t complete_by_mode(file_record* record)
         return read_record(record);
     }
     if (mode & FILE_MODE_DEVICE)
-        return disk ? 69 : 0;
+        return disk ? RUNTIME_ERROR_DEVICE_MODE : RUNTIME_ERROR_NONE;
     return seek_file(record, 0, FILE_BEGIN, nullptr);
 }
 
@@ -121,7 +121,7 @@ uint32_t open_record(const prepared_path& path, uint8_t mode, uint8_t access, in
     record_in_making making(new_file_record(record_length));
     file_record* record = making.record;
     if (!record)
-        return 7;
+        return RUNTIME_ERROR_OUT_OF_MEMORY;
     record->number = number;
     record->mode = mode;
     record->access = access;
@@ -147,7 +147,7 @@ uint32_t open_record(const prepared_path& path, uint8_t mode, uint8_t access, in
     if (path.length > 0) {
         record->name = copy_wide_string(path.units, path.length);
         if (!record->name)
-            return 7;
+            return RUNTIME_ERROR_OUT_OF_MEMORY;
     }
     insert_file(record);
     making.record = nullptr;  // the table owns it now
@@ -166,34 +166,34 @@ void open_file(uint16_t mode_word, int32_t record_length, uint32_t base_flag, HA
     uint8_t mode = static_cast<uint8_t>(mode_word >> 8);
     uint8_t access = static_cast<uint8_t>(mode_word & 0xFF);
     if ((!attached_handle && path.length == 0) || path.has_wildcard) {
-        raise_error(64);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NAME);
         return;
     }
     // Files written without a buffer use a one-byte record.
     if ((mode & (FILE_MODE_OUTPUT | FILE_MODE_APPEND | FILE_MODE_BINARY)) && !(mode & FILE_MODE_RANDOM))
         record_length = 1;
     if (number < 0) {
-        raise_error(52);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NUMBER);
         return;
     }
     if (record_length < 1) {
-        raise_error(5);
+        raise_error(RUNTIME_ERROR_INVALID_ARGUMENT);
         return;
     }
     // A wide-text line reader needs room for one whole unit.
     if ((access & FILE_ACCESS_WIDE) && (mode & FILE_MODE_INPUT) && record_length < 2)
         record_length = 2;
     if ((access & FILE_ACCESS_LOCK) > 4) {
-        raise_error(5);
+        raise_error(RUNTIME_ERROR_INVALID_ARGUMENT);
         return;
     }
     // Socket channels are not part of this system.
     if (mode & FILE_MODE_SOCKET) {
-        raise_error(244);
+        raise_error(RUNTIME_ERROR_MISSING_FEATURE);
         return;
     }
     if (find_file(number)) {
-        raise_error(55);
+        raise_error(RUNTIME_ERROR_FILE_ALREADY_OPEN);
         return;
     }
     uint32_t error = open_record(path, mode, access, record_length,

@@ -35,7 +35,7 @@ uint32_t close_record(file_record* record)
 uint32_t write_bytes(file_record* record, const void* data, uint32_t length)
 {
     if (!(record->mode & WRITE_MODES))
-        return 54;
+        return RUNTIME_ERROR_BAD_FILE_MODE;
     HANDLE handle = record->handle;
     DWORD written = 0;
     guard_verdict verdict = guarded_call([&] { return WriteFile(handle, data, length, &written, nullptr); });
@@ -48,7 +48,7 @@ uint32_t write_bytes(file_record* record, const void* data, uint32_t length)
         record->buffer_base += record->transfer_count;
     record->cursor += record->transfer_count;
     if (record->transfer_count < length)
-        return disk ? 61 : 57;
+        return disk ? RUNTIME_ERROR_DISK_FULL : RUNTIME_ERROR_DEVICE_IO;
     return 0;
 }
 
@@ -57,7 +57,7 @@ void print_to_file(int16_t number)
     file_record* record = find_file(number);
     if (!record) {
         pop_release();
-        raise_error(52);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NUMBER);
         return;
     }
     string_handle text = peek_string(0);
@@ -76,7 +76,7 @@ void print_to_file(int16_t number)
         if (!wide || MultiByteToWideChar(code_page, MB_PRECOMPOSED, string_text(text),
                                          static_cast<int>(length),
                                          const_cast<wchar_t*>(wide_text(wide)), units) != units) {
-            error = 7;  // the text cannot be converted: nothing is written
+            error = RUNTIME_ERROR_OUT_OF_MEMORY;  // the text cannot be converted: nothing is written
         } else {
             error = write_bytes(record, wide_text(wide), string_bytes(wide));
         }
@@ -93,12 +93,12 @@ void end_print_line(int16_t number)
     static const uint8_t wide_line_end[4] = {0x0D, 0x00, 0x0A, 0x00};
     file_record* record = find_file(number);
     if (!record) {
-        raise_error(52);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NUMBER);
         return;
     }
     uint32_t error = is_wide_text(record) ? write_bytes(record, wide_line_end, sizeof wide_line_end)
                                           : write_bytes(record, byte_line_end, sizeof byte_line_end);
-    if (error != 54)
+    if (error != RUNTIME_ERROR_BAD_FILE_MODE)
         record->cursor = 0;
     if (error)
         raise_error(error);
@@ -110,7 +110,7 @@ void close_file(int16_t number, uint32_t mode_mask)
     if (!record)
         return;
     if (mode_mask != 0 && !(record->mode & mode_mask)) {
-        raise_error(54);
+        raise_error(RUNTIME_ERROR_BAD_FILE_MODE);
         return;
     }
     uint32_t error = close_record(record);
@@ -134,7 +134,7 @@ void flush_file(int16_t number)
 {
     file_record* record = find_file(number);
     if (!record) {
-        raise_error(52);
+        raise_error(RUNTIME_ERROR_BAD_FILE_NUMBER);
         return;
     }
     HANDLE handle = record->handle;

@@ -4,15 +4,78 @@
 
 namespace {
 
-// Run-time numbers for system error codes 0..39 (entry 0 is never consulted).
-const uint8_t system_error_table[40] = {
-    0,                                  // 0  success
-    75, 53, 76, 67, 70, 57, 241, 7,     // 1..8
-    241, 241, 51, 51, 51, 7, 68, 75,    // 9..16
-    74, 53, 70, 68, 71, 51, 72, 51,     // 17..24
-    72, 72, 72, 72, 72, 72, 72, 70,     // 25..32
-    70, 72, 72, 70, 75, 62, 61,         // 33..39
+// Run-time numbers for system error codes 1..39; every code has its row.
+struct system_error_row {
+    DWORD system_error;
+    uint8_t number;  // runtime_error
 };
+const DWORD SYSTEM_ERROR_35 = 35, SYSTEM_ERROR_37 = 37;  // no platform name
+constexpr system_error_row system_error_rows[] = {
+    {ERROR_INVALID_FUNCTION, RUNTIME_ERROR_PATH_FILE_ACCESS},
+    {ERROR_FILE_NOT_FOUND, RUNTIME_ERROR_FILE_NOT_FOUND},
+    {ERROR_PATH_NOT_FOUND, RUNTIME_ERROR_PATH_NOT_FOUND},
+    {ERROR_TOO_MANY_OPEN_FILES, RUNTIME_ERROR_TOO_MANY_FILES},
+    {ERROR_ACCESS_DENIED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {ERROR_INVALID_HANDLE, RUNTIME_ERROR_DEVICE_IO},
+    {ERROR_ARENA_TRASHED, RUNTIME_ERROR_SYSTEM_MEMORY},
+    {ERROR_NOT_ENOUGH_MEMORY, RUNTIME_ERROR_OUT_OF_MEMORY},
+    {ERROR_INVALID_BLOCK, RUNTIME_ERROR_SYSTEM_MEMORY},
+    {ERROR_BAD_ENVIRONMENT, RUNTIME_ERROR_SYSTEM_MEMORY},
+    {ERROR_BAD_FORMAT, RUNTIME_ERROR_INTERNAL},
+    {ERROR_INVALID_ACCESS, RUNTIME_ERROR_INTERNAL},
+    {ERROR_INVALID_DATA, RUNTIME_ERROR_INTERNAL},
+    {ERROR_OUTOFMEMORY, RUNTIME_ERROR_OUT_OF_MEMORY},
+    {ERROR_INVALID_DRIVE, RUNTIME_ERROR_DEVICE_UNAVAILABLE},
+    {ERROR_CURRENT_DIRECTORY, RUNTIME_ERROR_PATH_FILE_ACCESS},
+    {ERROR_NOT_SAME_DEVICE, RUNTIME_ERROR_NOT_SAME_DISK},
+    {ERROR_NO_MORE_FILES, RUNTIME_ERROR_FILE_NOT_FOUND},
+    {ERROR_WRITE_PROTECT, RUNTIME_ERROR_PERMISSION_DENIED},
+    {ERROR_BAD_UNIT, RUNTIME_ERROR_DEVICE_UNAVAILABLE},
+    {ERROR_NOT_READY, RUNTIME_ERROR_DISK_NOT_READY},
+    {ERROR_BAD_COMMAND, RUNTIME_ERROR_INTERNAL},
+    {ERROR_CRC, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_BAD_LENGTH, RUNTIME_ERROR_INTERNAL},
+    {ERROR_SEEK, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_NOT_DOS_DISK, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_SECTOR_NOT_FOUND, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_OUT_OF_PAPER, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_WRITE_FAULT, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_READ_FAULT, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_GEN_FAILURE, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_SHARING_VIOLATION, RUNTIME_ERROR_PERMISSION_DENIED},
+    {ERROR_LOCK_VIOLATION, RUNTIME_ERROR_PERMISSION_DENIED},
+    {ERROR_WRONG_DISK, RUNTIME_ERROR_DISK_MEDIA},
+    {SYSTEM_ERROR_35, RUNTIME_ERROR_DISK_MEDIA},
+    {ERROR_SHARING_BUFFER_EXCEEDED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {SYSTEM_ERROR_37, RUNTIME_ERROR_PATH_FILE_ACCESS},
+    {ERROR_HANDLE_EOF, RUNTIME_ERROR_INPUT_PAST_END},
+    {ERROR_HANDLE_DISK_FULL, RUNTIME_ERROR_DISK_FULL},
+};
+enum { TABLED_SYSTEM_ERRORS = 40 };  // codes 0..39; 0 is success and has no row
+
+struct system_error_table {
+    uint8_t number[TABLED_SYSTEM_ERRORS];
+};
+
+constexpr system_error_table make_system_error_table()
+{
+    system_error_table table = {};
+    for (const system_error_row& row : system_error_rows)
+        table.number[row.system_error] = row.number;
+    return table;
+}
+
+constexpr system_error_table system_errors = make_system_error_table();
+
+constexpr bool every_code_has_a_row()
+{
+    for (int code = 1; code < TABLED_SYSTEM_ERRORS; ++code) {
+        if (system_errors.number[code] == RUNTIME_ERROR_NONE)
+            return false;
+    }
+    return sizeof system_error_rows / sizeof system_error_rows[0] == TABLED_SYSTEM_ERRORS - 1;
+}
+static_assert(every_code_has_a_row(), "each system error code 1..39 has exactly one row");
 
 // Held for the whole of one guarded call.  All guarded calls of the process
 // are serialised by it, which is also what makes one save area enough.
@@ -26,13 +89,13 @@ alignas(16) uint8_t fpu_save_area[108];
 
 uint32_t map_system_error(DWORD system_error)
 {
-    if (system_error < 40)
-        return system_error_table[system_error];
+    if (system_error < TABLED_SYSTEM_ERRORS)
+        return system_errors.number[system_error];
     if (system_error == ERROR_INVALID_PARAMETER)
-        return 5;
+        return RUNTIME_ERROR_INVALID_ARGUMENT;
     if (system_error == ERROR_DISK_FULL)
-        return 61;
-    return 75;
+        return RUNTIME_ERROR_DISK_FULL;
+    return RUNTIME_ERROR_PATH_FILE_ACCESS;
 }
 
 guard_verdict guarded_call(system_operation operation, void* arguments)

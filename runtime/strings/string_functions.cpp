@@ -35,7 +35,7 @@ void concat_strings()
     release_string(b);
     push_owned(joined);
     if (!joined)
-        raise_error(7);
+        raise_error(RUNTIME_ERROR_OUT_OF_MEMORY);
 }
 
 uint32_t string_length()
@@ -78,7 +78,7 @@ void mid_string(int32_t start, int32_t count)
     }
     string_handle part = copy_string(string_text(s) + offset, static_cast<uint32_t>(take));
     if (!part) {
-        raise_error(7);  // S stays on the stack unchanged
+        raise_error(RUNTIME_ERROR_OUT_OF_MEMORY);  // S stays on the stack unchanged
         return;
     }
     replace_string(0, part);

@@ -19,7 +19,7 @@ inline char* address_of(string_handle h)
 // not a condition to recover from.
 [[noreturn]] void temp_stack_overflow()
 {
-    raise_error(244);
+    raise_error(RUNTIME_ERROR_MISSING_FEATURE);
     end_process_fatal();
 }
 
@@ -166,7 +166,7 @@ void assign_string(string_handle* variable)
     *variable = fresh;
     release_string(previous);
     if (!fresh)
-        raise_error(7);
+        raise_error(RUNTIME_ERROR_OUT_OF_MEMORY);
 }
 
 const void* pass_to_system(string_handle* holder)
@@ -184,7 +184,7 @@ const void* pass_to_system(string_handle* holder)
     string_handle copy = copy_string(string_text(top), n);
     *holder = copy;
     if (!copy) {
-        raise_error(7);
+        raise_error(RUNTIME_ERROR_OUT_OF_MEMORY);
         return nullptr;
     }
     return address_of(copy);
