@@ -3,19 +3,34 @@
 
 #include "tests/files/files_test_support.h"
 
-TEST(files_guard, system_errors_map_to_run_time_numbers)
+TEST(files_guard, system_errors_the_file_layer_meets_keep_their_meaning)
 {
-    // System error code -> run-time number, the whole table and the codes above it.
-    const uint32_t expected[][2] = {
-        {1, 75},   {2, 53},   {3, 76},   {4, 67},   {5, 70},   {6, 57},   {7, 241},  {8, 7},
-        {9, 241},  {10, 241}, {11, 51},  {12, 51},  {13, 51},  {14, 7},   {15, 68},  {16, 75},
-        {17, 74},  {18, 53},  {19, 70},  {20, 68},  {21, 71},  {22, 51},  {23, 72},  {24, 51},
-        {25, 72},  {26, 72},  {27, 72},  {28, 72},  {29, 72},  {30, 72},  {31, 72},  {32, 70},
-        {33, 70},  {34, 72},  {35, 72},  {36, 70},  {37, 75},  {38, 62},  {39, 61},  {40, 75},
-        {87, 5},   {112, 61}, {183, 75}, {109, 75}, {123, 75}, {0xFFFFFFFF, 75},
+    const uint32_t pairs[][2] = {
+        {ERROR_FILE_NOT_FOUND, RUNTIME_ERROR_FILE_NOT_FOUND},
+        {ERROR_PATH_NOT_FOUND, RUNTIME_ERROR_PATH_NOT_FOUND},
+        {ERROR_ACCESS_DENIED, RUNTIME_ERROR_PERMISSION_DENIED},
+        {ERROR_SHARING_VIOLATION, RUNTIME_ERROR_PERMISSION_DENIED},
+        {ERROR_LOCK_VIOLATION, RUNTIME_ERROR_PERMISSION_DENIED},
+        {ERROR_NOT_ENOUGH_MEMORY, RUNTIME_ERROR_OUT_OF_MEMORY},
+        {ERROR_HANDLE_EOF, RUNTIME_ERROR_INPUT_PAST_END},
+        {ERROR_HANDLE_DISK_FULL, RUNTIME_ERROR_DISK_FULL},
+        {ERROR_DISK_FULL, RUNTIME_ERROR_DISK_FULL},
+        {ERROR_INVALID_PARAMETER, RUNTIME_ERROR_INVALID_ARGUMENT},
+        {ERROR_ALREADY_EXISTS, RUNTIME_ERROR_PATH_FILE_ACCESS},
+        {ERROR_FILENAME_EXCED_RANGE, RUNTIME_ERROR_PATH_FILE_ACCESS},
     };
-    for (const auto& row : expected)
-        EXPECT_EQ(map_system_error(row[0]), row[1]) << "system error " << row[0];
+    for (const auto& pair : pairs)
+        EXPECT_EQ(map_system_error(pair[0]), pair[1]) << "system error " << pair[0];
+}
+
+TEST(files_guard, every_system_error_maps_to_a_run_time_number)
+{
+    // A failure is never reported as success, nor as a number outside 1..255.
+    for (DWORD code = 1; code <= 0x10000; ++code) {
+        uint32_t number = map_system_error(code);
+        ASSERT_TRUE(number > RUNTIME_ERROR_NONE && number <= RUNTIME_ERROR_FATAL_LAST) << code;
+    }
+    EXPECT_EQ(map_system_error(0xFFFFFFFF), RUNTIME_ERROR_PATH_FILE_ACCESS);
 }
 
 TEST(files_guard, the_verdict_rests_on_the_last_error_alone)
