@@ -47,11 +47,11 @@ TEST(files_guard, the_verdict_rests_on_the_last_error_alone)
     EXPECT_TRUE(noisy.failed());
     EXPECT_EQ(noisy.value, static_cast<uintptr_t>(TRUE));
     EXPECT_EQ(noisy.system_error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(noisy.error, 75u);
+    EXPECT_EQ(noisy.error, RUNTIME_ERROR_PATH_FILE_ACCESS);
 
     guard_verdict missing = guarded_call([] { return GetFileAttributesW(L"C:\\no\\such\\folder\\file.txt"); });
     EXPECT_EQ(missing.value, INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(missing.error, 76u) << "system error " << missing.system_error;
+    EXPECT_EQ(missing.error, RUNTIME_ERROR_PATH_NOT_FOUND) << "system error " << missing.system_error;
     EXPECT_EQ(error_number(), 0u) << "the guard sets no run-time number itself";
 }
 
@@ -134,7 +134,7 @@ TEST(files_guard, what_real_file_calls_leave_as_their_last_error)
     HANDLE h = reinterpret_cast<HANDLE>(open.value);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(open.system_error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(open.error, 75u);
+    EXPECT_EQ(open.error, RUNTIME_ERROR_PATH_FILE_ACCESS);
     // Positioning and reading at the end: success, 0 bytes.
     guard_verdict seek = guarded_call([&] { return SetFilePointer(h, 0, nullptr, FILE_END); });
     EXPECT_FALSE(seek.failed()) << "system error " << seek.system_error;

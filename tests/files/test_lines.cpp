@@ -53,7 +53,7 @@ std::vector<line_read> expected_reads(const std::vector<std::string>& lines, boo
 {
     std::vector<line_read> reads;
     if (fails_at_once)
-        reads.push_back({"", 62});
+        reads.push_back({"", RUNTIME_ERROR_INPUT_PAST_END});
     for (const std::string& line : lines)
         reads.push_back({line, 0});
     return reads;
@@ -83,12 +83,12 @@ TEST(files_lines, test_line_rules)
     const line_case cases[] = {
         {"CR LF lines", "a\r\nb\r\n", 128, {{"a", 0}, {"b", 0}}},
         {"no final line end", "a\r\nb", 128, {{"a", 0}, {"b", 0}}},
-        {"empty file", "", 128, {{"", 62}}},
+        {"empty file", "", 128, {{"", RUNTIME_ERROR_INPUT_PAST_END}}},
         {"LF-only line ends stay in the line", "a\nb\n", 128, {{"a\nb\n", 0}}},
         {"CR CR LF", "a\r\r\nb", 128, {{"a", 0}, {"", 0}, {"b", 0}}},
         {"LF CR", "a\n\rb", 128, {{"a\n", 0}, {"b", 0}}},
         {"Ctrl-Z ends the text", "abc\x1A" "def", 128, {{"abc", 0}}},
-        {"Ctrl-Z at the start", "\x1A" "abc", 128, {{"", 62}}},
+        {"Ctrl-Z at the start", "\x1A" "abc", 128, {{"", RUNTIME_ERROR_INPUT_PAST_END}}},
         {"zero bytes are text", std::string("a\0b\r\n", 5), 128, {{std::string("a\0b", 3), 0}}},
         {"lone CR at the end", "a\r", 128, {{"a", 0}}},
         {"CR LF split across the 128-byte buffer", repeated(127) + CRLF + "next", 128,
@@ -115,8 +115,8 @@ TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
     ASSERT_EQ(open_path(folder.file("t.txt"), INPUT_LOCKED, 128, 1), 0u);
     EXPECT_EQ(read_one_line(1), (line_read{"abc", 0}));
     EXPECT_EQ(end_of_file(1), -1);
-    EXPECT_EQ(read_one_line(1), (line_read{"", 62}));
-    EXPECT_EQ(read_one_line(1), (line_read{"", 62}));
+    EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
+    EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
     EXPECT_EQ(end_of_file(1), -1);
     EXPECT_EQ(error_number(), 0u);
     close_file(1, 0);
@@ -125,16 +125,16 @@ TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
 TEST(files_lines, wrong_number_and_wrong_mode)
 {
     scratch_folder folder;
-    EXPECT_EQ(read_one_line(5), (line_read{"", 52}));
+    EXPECT_EQ(read_one_line(5), (line_read{"", RUNTIME_ERROR_BAD_FILE_NUMBER}));
     EXPECT_EQ(end_of_file(5), -1);
-    EXPECT_EQ(error_number(), 53u) << "end_of_file of a number not open";
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_FILE_NOT_FOUND) << "end_of_file of a number not open";
     ASSERT_EQ(open_path(folder.file("out.txt"), OUTPUT_LOCKED, 1, 5), 0u);
-    EXPECT_EQ(read_one_line(5), (line_read{"", 54}));
+    EXPECT_EQ(read_one_line(5), (line_read{"", RUNTIME_ERROR_BAD_FILE_MODE}));
     EXPECT_EQ(end_of_file(5), 0) << "an output file is never at its end";
     EXPECT_EQ(error_number(), 0u);
     file_record* record = find_file(5);
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(fill_buffer(record).error, 54u);
+    EXPECT_EQ(fill_buffer(record).error, RUNTIME_ERROR_BAD_FILE_MODE);
     close_file(5, 0);
     EXPECT_EQ(temp_depth(), 0u);
 }
@@ -183,7 +183,7 @@ TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte
     EXPECT_EQ(end_of_file(3), 0);
     EXPECT_EQ(read_one_line(3), (line_read{"\ncd", 0}));
     EXPECT_EQ(end_of_file(3), -1) << "the Ctrl-Z is held";
-    EXPECT_EQ(read_one_line(3), (line_read{"", 62}));
+    EXPECT_EQ(read_one_line(3), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
     close_file(3, 0);
     CloseHandle(read_end);
 }

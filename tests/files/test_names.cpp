@@ -59,10 +59,10 @@ TEST(files_names, get_file_attributes_of_files_folders_and_missing_names)
     for (const char* name : failing) {
         std::string path = *name ? folder.file(name) : std::string();
         EXPECT_EQ(attributes_through_runtime(path, &error), 0u) << name;
-        EXPECT_EQ(error, 53u) << "attributes of '" << name << "': got " << error;
+        EXPECT_EQ(error, RUNTIME_ERROR_FILE_NOT_FOUND) << "attributes of '" << name << "': got " << error;
     }
     EXPECT_EQ(attributes_through_runtime(folder.file("*.txt"), &error), 0u);
-    EXPECT_EQ(error, 64u);
+    EXPECT_EQ(error, RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
 TEST(files_names, test_set_file_attributes_passes_the_settable_bits)
@@ -103,9 +103,9 @@ TEST(files_names, test_set_file_attributes_passes_the_settable_bits)
 TEST(files_names, set_file_attributes_failures)
 {
     scratch_folder folder;
-    EXPECT_EQ(set_through_runtime(folder.file("absent.txt"), 0), 53u);
-    EXPECT_EQ(set_through_runtime(folder.file("no_folder\\absent.txt"), 0), 76u);
-    EXPECT_EQ(set_through_runtime(folder.file("a?.txt"), 0), 64u);
+    EXPECT_EQ(set_through_runtime(folder.file("absent.txt"), 0), RUNTIME_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(set_through_runtime(folder.file("no_folder\\absent.txt"), 0), RUNTIME_ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(set_through_runtime(folder.file("a?.txt"), 0), RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
 TEST(files_names, a_hidden_file_is_deleted_only_after_its_attributes_are_cleared)
@@ -132,7 +132,7 @@ TEST(files_names, a_read_only_file_is_refused_with_70_until_cleared)
     std::string path = folder.file("read_only.txt");
     write_file_bytes(path, "x");
     ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(delete_through_runtime(path), 70u);
+    EXPECT_EQ(delete_through_runtime(path), RUNTIME_ERROR_PERMISSION_DENIED);
     EXPECT_TRUE(file_exists(path));
     EXPECT_EQ(set_through_runtime(path, 0), 0u);
     EXPECT_EQ(delete_through_runtime(path), 0u);
@@ -145,7 +145,7 @@ TEST(files_names, deleting_a_file_held_open_gives_70)
     std::string path = folder.file("open.txt");
     write_file_bytes(path, "x\r\n");
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    EXPECT_EQ(delete_through_runtime(path), 70u);
+    EXPECT_EQ(delete_through_runtime(path), RUNTIME_ERROR_PERMISSION_DENIED);
     EXPECT_TRUE(file_exists(path));
     close_file(1, 0);
     EXPECT_EQ(delete_through_runtime(path), 0u);
@@ -154,8 +154,8 @@ TEST(files_names, deleting_a_file_held_open_gives_70)
 TEST(files_names, deleting_nothing)
 {
     scratch_folder folder;
-    EXPECT_EQ(delete_through_runtime(folder.file("absent.txt")), 53u);
-    EXPECT_EQ(delete_through_runtime(folder.file("*.none")), 53u);
+    EXPECT_EQ(delete_through_runtime(folder.file("absent.txt")), RUNTIME_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(delete_through_runtime(folder.file("*.none")), RUNTIME_ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(delete_through_runtime(""), 0u) << "an empty path deletes nothing and reports nothing";
 }
 
@@ -251,10 +251,10 @@ TEST(files_names, rename_file_replaces_the_target)
     ASSERT_TRUE(read_file_bytes(folder.file("to.txt"), &bytes));
     EXPECT_EQ(bytes, "new");
     EXPECT_FALSE(file_exists(folder.file("from.txt")));
-    EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), 53u);
-    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("no_folder\\to.txt")), 76u);
-    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("t*.txt")), 64u);
-    EXPECT_EQ(rename_through_runtime("", folder.file("x.txt")), 64u);
+    EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), RUNTIME_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("no_folder\\to.txt")), RUNTIME_ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("t*.txt")), RUNTIME_ERROR_BAD_FILE_NAME);
+    EXPECT_EQ(rename_through_runtime("", folder.file("x.txt")), RUNTIME_ERROR_BAD_FILE_NAME);
     EXPECT_TRUE(file_exists(folder.file("to.txt")));
 }
 
@@ -293,7 +293,7 @@ TEST(files_names, rename_onto_a_read_only_target)
         std::cout << "note: Wine replaced the read-only target (Windows gives access denied, 70)\n";
         EXPECT_EQ(bytes, "new");
     } else {
-        EXPECT_EQ(error, 70u);
+        EXPECT_EQ(error, RUNTIME_ERROR_PERMISSION_DENIED);
         EXPECT_EQ(bytes, "old");
     }
 }

@@ -23,26 +23,26 @@ std::string existing_file(const scratch_folder& f)
 }
 
 const open_failure_case open_failures[] = {
-    {"missing file", [](const scratch_folder& f) { return f.file("absent.txt"); }, INPUT_LOCKED, 128, 1, 53},
+    {"missing file", [](const scratch_folder& f) { return f.file("absent.txt"); }, INPUT_LOCKED, 128, 1, RUNTIME_ERROR_FILE_NOT_FOUND},
     {"missing folder", [](const scratch_folder& f) { return f.file("no_folder\\absent.txt"); }, INPUT_LOCKED,
-     128, 1, 76},
+     128, 1, RUNTIME_ERROR_PATH_NOT_FOUND},
     {"missing folder, append", [](const scratch_folder& f) { return f.file("no_folder\\absent.txt"); },
-     APPEND_LOCKED, 128, 1, 76},
-    {"empty path", [](const scratch_folder&) { return std::string(); }, INPUT_LOCKED, 128, 1, 64},
-    {"star in the name", [](const scratch_folder& f) { return f.file("a*b.txt"); }, INPUT_LOCKED, 128, 1, 64},
+     APPEND_LOCKED, 128, 1, RUNTIME_ERROR_PATH_NOT_FOUND},
+    {"empty path", [](const scratch_folder&) { return std::string(); }, INPUT_LOCKED, 128, 1, RUNTIME_ERROR_BAD_FILE_NAME},
+    {"star in the name", [](const scratch_folder& f) { return f.file("a*b.txt"); }, INPUT_LOCKED, 128, 1, RUNTIME_ERROR_BAD_FILE_NAME},
     {"question mark in the name", [](const scratch_folder& f) { return f.file("a?b.txt"); }, APPEND_LOCKED,
-     128, 1, 64},
-    {"negative number", existing_file, INPUT_LOCKED, 128, -1, 52},
-    {"record length 0 with INPUT", existing_file, INPUT_LOCKED, 0, 1, 5},
+     128, 1, RUNTIME_ERROR_BAD_FILE_NAME},
+    {"negative number", existing_file, INPUT_LOCKED, 128, -1, RUNTIME_ERROR_BAD_FILE_NUMBER},
+    {"record length 0 with INPUT", existing_file, INPUT_LOCKED, 0, 1, RUNTIME_ERROR_INVALID_ARGUMENT},
     {"RANDOM record length above 32768", existing_file,
-     file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1), 32769, 1, 5},
-    {"lock code 5", existing_file, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | 5), 128, 1, 5},
+     file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1), 32769, 1, RUNTIME_ERROR_INVALID_ARGUMENT},
+    {"lock code 5", existing_file, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | 5), 128, 1, RUNTIME_ERROR_INVALID_ARGUMENT},
     {"device mode on a disk file", existing_file, file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | 1), 1,
-     1, 69},
+     1, RUNTIME_ERROR_DEVICE_MODE},
     {"device mode on a missing name", [](const scratch_folder& f) { return f.file("absent.txt"); },
-     file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | 1), 1, 1, 69},
+     file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | 1), 1, 1, RUNTIME_ERROR_DEVICE_MODE},
     {"APPEND on a character device", [](const scratch_folder&) { return std::string("NUL"); },
-     file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | 4), 1, 1, 54},
+     file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | 4), 1, 1, RUNTIME_ERROR_BAD_FILE_MODE},
 };
 
 }  // namespace
@@ -64,7 +64,7 @@ TEST(files_open, failure_after_the_system_open_closes_the_handle)
     std::string path = folder.file("random.dat");
     EXPECT_EQ(open_path(path, file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1),
                         40000, 3),
-              5u);
+              RUNTIME_ERROR_INVALID_ARGUMENT);
     // OPEN_ALWAYS created the file; nobody may hold it any more.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the file is still held, last error " << GetLastError();
@@ -77,7 +77,7 @@ TEST(files_open, number_zero_opens_and_a_second_open_of_a_number_gives_55)
     write_file_bytes(folder.file("a.txt"), "first\r\n");
     write_file_bytes(folder.file("b.txt"), "second\r\n");
     ASSERT_EQ(open_path(folder.file("a.txt"), INPUT_LOCKED, 128, 0), 0u);
-    EXPECT_EQ(open_path(folder.file("b.txt"), INPUT_LOCKED, 128, 0), 55u);
+    EXPECT_EQ(open_path(folder.file("b.txt"), INPUT_LOCKED, 128, 0), RUNTIME_ERROR_FILE_ALREADY_OPEN);
     // The first file stays open and usable.
     EXPECT_EQ(read_one_line(0), (line_read{"first", 0}));
     close_file(0, 0);
@@ -159,12 +159,12 @@ struct sharing_case {
 const sharing_case sharing_cases[] = {
     // Lock code 0 (none stated) lets others read but not write.
     {0, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
-    {0, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 70},
-    {1, INPUT_LOCKED, 70},
-    {1, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 70},
+    {0, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
+    {1, INPUT_LOCKED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {1, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
     {2, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 2), 0},
-    {2, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 70},
-    {3, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 70},
+    {2, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
+    {3, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
     {3, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0},
     {4, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
     {4, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0},
@@ -197,7 +197,7 @@ TEST(files_open, lock_code_1_refuses_a_second_process)
     std::string helper = "\"" + executable_folder() + "file_open_helper.exe\" 1A1 \"" + path + "\"";
     EXPECT_EQ(run_program(helper), 0) << "the helper opens the file while nobody holds it";
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    EXPECT_EQ(run_program(helper), 70) << "the second process must get a sharing violation";
+    EXPECT_EQ(run_program(helper), static_cast<int>(RUNTIME_ERROR_PERMISSION_DENIED)) << "the second process must get a sharing violation";
     close_file(1, 0);
     EXPECT_EQ(run_program(helper), 0) << "closing gives the file free again";
 }
@@ -206,7 +206,7 @@ TEST(files_open, a_socket_channel_mode_ends_the_process_with_255)
 {
     scratch_folder folder;
     std::string helper = "\"" + executable_folder() + "file_open_helper.exe\" 40A1 \"" + folder.file("x") + "\"";
-    EXPECT_EQ(run_program(helper), 255);
+    EXPECT_EQ(run_program(helper), static_cast<int>(EXIT_CODE_FATAL));
 }
 
 TEST(files_open, a_failing_pre_read_gives_the_mapped_number_and_leaves_an_attached_handle_open)
@@ -218,7 +218,7 @@ TEST(files_open, a_failing_pre_read_gives_the_mapped_number_and_leaves_an_attach
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     push_empty();
     open_file(INPUT_LOCKED, 128, 1, h, 1);
-    EXPECT_EQ(error_number(), 70u) << "reading through a handle without read access is access denied";
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_PERMISSION_DENIED) << "reading through a handle without read access is access denied";
     EXPECT_EQ(find_file(1), nullptr);
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(h, "T", 1, &written, nullptr)) << "the caller's handle must stay open";
@@ -250,7 +250,7 @@ TEST(files_open, write_access_falls_back_to_reading_unless_access_is_stated)
         EXPECT_EQ(stated, 0u);
     } else {
         EXPECT_EQ(access, unstated & 0xFF & ~FILE_ACCESS_WRITE) << "the write bit must be cleared by the retry";
-        EXPECT_EQ(stated, 70u) << "access-stated must not retry";
+        EXPECT_EQ(stated, RUNTIME_ERROR_PERMISSION_DENIED) << "access-stated must not retry";
     }
     std::string bytes;
     ASSERT_TRUE(read_file_bytes(path, &bytes));
@@ -307,7 +307,7 @@ TEST(files_open, an_attached_handle_is_used_and_left_open)
     // A wildcard is refused even with a handle.
     push_wide(L"x*");
     open_file(INPUT_LOCKED, 128, 1, GetStdHandle(STD_INPUT_HANDLE), 7);
-    EXPECT_EQ(error_number(), 64u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
 TEST(files_open, device_mode_opens_a_character_device)

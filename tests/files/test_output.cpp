@@ -66,10 +66,10 @@ TEST(files_output, printing_to_an_input_file_gives_54_and_pops_the_text)
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
     push_text("lost");
     print_to_file(1);
-    EXPECT_EQ(error_number(), 54u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
     EXPECT_EQ(temp_depth(), 0u);
     end_print_line(1);
-    EXPECT_EQ(error_number(), 54u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
     close_file(1, 0);
     EXPECT_EQ(contents(path), "keep\r\n");
 }
@@ -78,12 +78,12 @@ TEST(files_output, numbers_that_are_not_open)
 {
     push_text("text");
     print_to_file(9);
-    EXPECT_EQ(error_number(), 52u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
     EXPECT_EQ(temp_depth(), 0u) << "the text is popped also when the number is not open";
     end_print_line(9);
-    EXPECT_EQ(error_number(), 52u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
     flush_file(9);
-    EXPECT_EQ(error_number(), 52u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
     close_file(9, 0);
     EXPECT_EQ(error_number(), 0u) << "closing a number that is not open reports nothing";
     close_file(-3, 0);
@@ -105,7 +105,7 @@ TEST(files_output, close_with_a_mode_mask_the_file_does_not_meet_gives_54)
     scratch_folder folder;
     ASSERT_EQ(open_path(folder.file("o.txt"), OUTPUT_LOCKED, 1, 1), 0u);
     close_file(1, FILE_MODE_INPUT);
-    EXPECT_EQ(error_number(), 54u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
     ASSERT_NE(find_file(1), nullptr) << "the file stays open";
     close_file(1, FILE_MODE_INPUT | FILE_MODE_OUTPUT);
     EXPECT_EQ(error_number(), 0u);
@@ -184,7 +184,7 @@ TEST(files_full_disk, writes_that_do_not_fit_give_61)
     uint32_t first = 0;
     for (int i = 0; i < 40 && !first; ++i)
         first = print_text(1, std::string(8192, 'f'));
-    EXPECT_EQ(first, 61u) << "a write that does not fit";
+    EXPECT_EQ(first, RUNTIME_ERROR_DISK_FULL) << "a write that does not fit";
     close_file(1, 0);
     clear_error();  // ending the file where writing ended may itself fail on the full disk
     EXPECT_EQ(find_file(1), nullptr);
