@@ -218,35 +218,23 @@ TEST(controls_table, test_default_push_button_becomes_default_id)
     EXPECT_EQ(LOWORD(def), 42);
 }
 
-TEST(controls_table, test_dialog_units_convert_the_rectangle)
+TEST(controls_table, test_the_rectangle_is_in_the_dialogs_units)
 {
-    test_dialog dialog(KIND_DIALOG_UNITS);
-    ASSERT_NE(dialog.hwnd, nullptr);
-    HWND control = add_test_control(dialog.hwnd, 5, 9, L"units", {.width = 33, .height = 9});
-    ASSERT_NE(control, nullptr);
-    RECT expected = {10, 10, 43, 19};
-    MapDialogRect(dialog.hwnd, &expected);
-    RECT got = {};
-    GetWindowRect(control, &got);
-    MapWindowPoints(nullptr, dialog.hwnd, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, expected.left);
-    EXPECT_EQ(got.top, expected.top);
-    EXPECT_EQ(got.right, expected.right) << "width must come from the converted right edge";
-    EXPECT_EQ(got.bottom, expected.bottom);
-    EXPECT_EQ(find_record(control)->kind & KIND_UNITS_MASK, KIND_DIALOG_UNITS + 0u);
-}
-
-TEST(controls_table, test_pixels_pass_unchanged)
-{
-    test_dialog dialog;
-    HWND control = add_test_control(dialog.hwnd, 5, 9, L"px", {.width = 33, .height = 9});
-    RECT got = {};
-    GetWindowRect(control, &got);
-    MapWindowPoints(nullptr, dialog.hwnd, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, 10);
-    EXPECT_EQ(got.top, 10);
-    EXPECT_EQ(got.right - got.left, 33);
-    EXPECT_EQ(got.bottom - got.top, 9);
+    for (uint32_t units : {KIND_DIALOG_UNITS, KIND_PIXELS}) {
+        SCOPED_TRACE(units == KIND_PIXELS ? "pixels" : "dialog units");
+        test_dialog dialog(units);
+        HWND control = add_test_control(dialog.hwnd, 5, 9, L"", {.width = 33, .height = 9});
+        ASSERT_NE(control, nullptr);
+        RECT expected = {10, 10, 43, 19};
+        if (units == KIND_DIALOG_UNITS)
+            MapDialogRect(dialog.hwnd, &expected);
+        RECT got = rect_in_parent(control);
+        EXPECT_EQ(got.left, expected.left);
+        EXPECT_EQ(got.top, expected.top);
+        EXPECT_EQ(got.right, expected.right) << "width must come from the converted right edge";
+        EXPECT_EQ(got.bottom, expected.bottom);
+        EXPECT_EQ(find_record(control)->kind & KIND_UNITS_MASK, units);
+    }
 }
 
 TEST(controls_table, test_scroll_bar_range_set)
@@ -300,27 +288,30 @@ TEST(controls_table, test_tree_view_check_boxes_set_after_creation)
 
 TEST(controls_table, test_items_added_until_empty_element)
 {
-    test_dialog dialog;
-    const string_handle bytes[] = {STRING_LITERAL("pear"), STRING_LITERAL("apple"), 0,
-                                   STRING_LITERAL("never")};
-    string_array byte_items = {bytes, 4, false};
-    HWND combo = add_test_control(dialog.hwnd, 24, 5, L"", {.height = 80, .items = &byte_items});
-    ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
-    wchar_t first[16] = {};
-    SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-    EXPECT_EQ(std::wstring(first), L"apple") << "sorted combo";
-
     static const wchar_t wide_one[] = L"\x0436zeta";
     string_handle wide_value = copy_wide_string(wide_one, 5);
-    const string_handle wides[] = {wide_value};
-    string_array wide_items = {wides, 1, true};
-    HWND list = add_test_control(dialog.hwnd, 25, 6, L"", {.height = 80, .items = &wide_items});
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
-    wchar_t got[16] = {};
-    SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(got));
-    EXPECT_EQ(std::wstring(got), std::wstring(wide_one));
+    const string_handle bytes[] = {STRING_LITERAL("pear"), STRING_LITERAL("apple"), 0,
+                                   STRING_LITERAL("never")};
+    struct items_case {
+        uint32_t row;
+        string_array items;
+        UINT count_message, text_message;
+        LRESULT count;
+        std::wstring first;  // the combo box sorts
+    };
+    const items_case cases[] = {
+        {24, {bytes, 4, false}, CB_GETCOUNT, CB_GETLBTEXT, 2, L"apple"},
+        {25, {&wide_value, 1, true}, LB_GETCOUNT, LB_GETTEXT, 1, wide_one},
+    };
+    test_dialog dialog;
+    for (const items_case& c : cases) {
+        HWND control = add_test_control(dialog.hwnd, c.row, c.row, L"", {.height = 80, .items = &c.items});
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(SendMessageW(control, c.count_message, 0, 0), c.count);
+        wchar_t first[16] = {};
+        SendMessageW(control, c.text_message, 0, reinterpret_cast<LPARAM>(first));
+        EXPECT_EQ(std::wstring(first), c.first);
+    }
     release_string(wide_value);
 }
 
@@ -339,14 +330,10 @@ TEST(controls_table, test_failures_leave_nothing_and_pop_both_strings)
     DestroyWindow(plain);
 
     // A class the window system does not know.
-    EXPECT_EQ(add_test_control(
-                  dialog.hwnd, 0, 6, L"x",
-                  {.style = WS_CHILD, .width = 10, .height = 10, .class_name = L"NoSuchClassHere"}),
-              nullptr);
-    EXPECT_EQ(add_test_control(
-                  dialog.hwnd, 23, 6, L"x",
-                  {.style = WS_CHILD, .width = 10, .height = 10, .class_name = L"NoSuchClassHere"}),
-              nullptr);
+    for (uint32_t row : {0, 23}) {
+        control_place place = {.style = WS_CHILD, .class_name = L"NoSuchClassHere"};
+        EXPECT_EQ(add_test_control(dialog.hwnd, row, 6, L"x", place), nullptr) << "row " << row;
+    }
     EXPECT_EQ(temp_depth(), depth);
     EXPECT_EQ(registry_length(), registered);
 }
@@ -430,8 +417,7 @@ TEST(controls_table, test_image_rows_load_and_release_images)
             if (type == IMAGE_BITMAP) {
                 BITMAP info = {};
                 ASSERT_TRUE(GetObjectW(image, sizeof info, &info));
-                RECT client = {};
-                GetClientRect(control, &client);
+                RECT client = client_rect_of(control);
                 int want_width = c.row == 11 ? client.right : (c.row == 13 ? 40 : 16);
                 int want_height = c.row == 11 ? client.bottom : (c.row == 13 ? 30 : 16);
                 EXPECT_EQ(info.bmWidth, want_width);

@@ -51,12 +51,7 @@ struct probe_run {
         exit_code = run_program(arguments.empty() ? "\"" + exe + "\"" : arguments, 30000);
     }
     bool marker(const char* name) const { return file_exists(folder.file(name)); }
-    std::string text(const char* name) const
-    {
-        std::string bytes;
-        read_file_bytes(folder.file(name), &bytes);
-        return bytes;
-    }
+    std::string text(const char* name) const { return file_bytes(folder.file(name)); }
 };
 
 TEST(core, test_how_a_real_process_ends)

@@ -6,19 +6,15 @@
 
 namespace {
 
-uint16_t word_at(const uint8_t* bytes, uint32_t offset)
+template <typename Value>
+Value value_at(const uint8_t* bytes, uint32_t offset)
 {
-    uint16_t value;
-    memcpy(&value, bytes + offset, 2);
+    Value value;
+    memcpy(&value, bytes + offset, sizeof value);
     return value;
 }
-
-uint32_t dword_at(const uint8_t* bytes, uint32_t offset)
-{
-    uint32_t value;
-    memcpy(&value, bytes + offset, 4);
-    return value;
-}
+const auto word_at = value_at<uint16_t>;
+const auto dword_at = value_at<uint32_t>;
 
 std::wstring wide_at(const uint8_t* bytes, uint32_t offset)
 {
@@ -28,20 +24,6 @@ std::wstring wide_at(const uint8_t* bytes, uint32_t offset)
         offset += 2;
     }
     return text;
-}
-
-RECT window_rect_of(HWND window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-RECT client_rect_of(HWND window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetClientRect(window, &rect);
-    return rect;
 }
 
 RECT work_area()

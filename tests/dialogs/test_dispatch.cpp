@@ -339,33 +339,25 @@ TEST(dispatch, colour_messages)
     ASSERT_NE(green, nullptr);
 
     HDC dc = CreateCompatibleDC(nullptr);
-    LRESULT answer = send(dialog.hwnd(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                          reinterpret_cast<LPARAM>(box));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(answer), green);
+    auto answer = [&](UINT message, HWND control) {
+        return reinterpret_cast<HBRUSH>(send(dialog.hwnd(), message, reinterpret_cast<WPARAM>(dc),
+                                             reinterpret_cast<LPARAM>(control)));
+    };
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, box), green);
     EXPECT_EQ(GetTextColor(dc), 0xFFFFFFu);
     EXPECT_EQ(GetBkColor(dc), 0x004000u);
 
     // Never coloured: the procedure leaves the message to the window
     // system, whose default answer is the system colour's brush.
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(send(dialog.hwnd(), WM_CTLCOLOREDIT,
-                                            reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(plain))),
-              GetSysColorBrush(COLOR_WINDOW));
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, plain), GetSysColorBrush(COLOR_WINDOW));
     EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_WINDOWTEXT));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(send(dialog.hwnd(), WM_CTLCOLORDLG,
-                                            reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(dialog.hwnd()))),
-              GetSysColorBrush(COLOR_BTNFACE));
+    EXPECT_EQ(answer(WM_CTLCOLORDLG, dialog.hwnd()), GetSysColorBrush(COLOR_BTNFACE));
 
     HBRUSH own = CreateSolidBrush(RGB(1, 2, 3));
     g_script.act = [own](HWND, uint32_t message, uint32_t, uint32_t) -> int32_t {
         return message == WM_CTLCOLOREDIT ? static_cast<int32_t>(reinterpret_cast<uintptr_t>(own)) : 0;
     };
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(send(dialog.hwnd(), WM_CTLCOLOREDIT,
-                                            reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(box))),
-              own)
-        << "the callback's answer wins";
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, box), own) << "the callback's answer wins";
     DeleteDC(dc);
     DeleteObject(own);
 }
@@ -430,11 +422,8 @@ TEST(dispatch, size_reaches_the_status_bar)
     HWND status = add_test_control(dialog.hwnd(), 20, 1501, L"listo", {.x = 0, .y = 0});
     ASSERT_NE(status, nullptr);
     SetWindowPos(dialog.hwnd(), nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
-    RECT client = {0, 0, 0, 0};
-    GetClientRect(dialog.hwnd(), &client);
-    RECT bar = {0, 0, 0, 0};
-    GetWindowRect(status, &bar);
-    MapWindowPoints(nullptr, dialog.hwnd(), reinterpret_cast<POINT*>(&bar), 2);
+    RECT client = client_rect_of(dialog.hwnd());
+    RECT bar = rect_in_parent(status);
     EXPECT_EQ(bar.bottom, client.bottom) << "the bar moved to the new bottom edge";
     EXPECT_EQ(bar.right - bar.left, client.right) << "and took the new width";
     EXPECT_FALSE(seen_of(WM_SIZE).empty()) << seen_list();

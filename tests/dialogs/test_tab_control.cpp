@@ -6,18 +6,9 @@
 
 namespace {
 
-RECT rect_in_parent(HWND window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 RECT display_area(HWND tab)
 {
-    RECT area = {0, 0, 0, 0};
-    GetClientRect(tab, &area);
+    RECT area = client_rect_of(tab);
     SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     return area;
 }

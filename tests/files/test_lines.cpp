@@ -165,17 +165,28 @@ TEST(files_lines, test_lock_codes_3_and_4_read_what_others_wrote)
     }
 }
 
-TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte)
+namespace {
+
+// A pipe that holds `bytes` and whose writer has gone, adopted by open_file
+// under number 3.  Gives the read end, which stays the caller's.
+HANDLE open_pipe(const std::string& bytes, uint16_t mode_word, int32_t record_length)
 {
     HANDLE read_end = nullptr, write_end = nullptr;
-    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-    const char text[] = "ab\r\ncd\x1Arest";
+    EXPECT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(write_end, text, sizeof text - 1, &written, nullptr));
+    EXPECT_TRUE(WriteFile(write_end, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     CloseHandle(write_end);
     push_empty();
-    open_file(INPUT_LOCKED, 128, 1, read_end, 3);
-    ASSERT_EQ(error_number(), 0u);
+    open_file(mode_word, record_length, 1, read_end, 3);
+    EXPECT_EQ(error_number(), 0u);
+    return read_end;
+}
+
+}  // namespace
+
+TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte)
+{
+    HANDLE pipe = open_pipe("ab\r\ncd\x1Arest", INPUT_LOCKED, 128);
     EXPECT_EQ(find_file(3)->device_kind, FILE_OTHER);
     EXPECT_EQ(read_one_line(3), (line_read{"ab", 0}));
     // The byte after the CR is not examined by read_line; end_of_file looks
@@ -185,38 +196,28 @@ TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte
     EXPECT_EQ(end_of_file(3), -1) << "the Ctrl-Z is held";
     EXPECT_EQ(read_one_line(3), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
     close_file(3, 0);
-    CloseHandle(read_end);
+    CloseHandle(pipe);
 }
 
-TEST(files_lines, a_wide_text_pipe_is_read_a_unit_at_a_time)
+TEST(files_lines, test_pipes_end_their_text_when_the_writer_has_gone)
 {
-    HANDLE read_end = nullptr, write_end = nullptr;
-    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-    const wchar_t text[] = L"hi\r\nyo";
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(write_end, text, sizeof text - 2, &written, nullptr));
-    CloseHandle(write_end);
-    push_empty();
-    open_file(file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1), 1, 1, read_end, 3);
-    ASSERT_EQ(error_number(), 0u);
-    EXPECT_EQ(read_all_lines(3), (std::vector<line_read>{{"hi", 0}, {"\nyo", 0}}));
-    close_file(3, 0);
-    CloseHandle(read_end);
-}
-
-TEST(files_lines, a_pipe_whose_writer_has_gone_ends_its_text)
-{
-    HANDLE read_end = nullptr, write_end = nullptr;
-    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(write_end, "xy", 2, &written, nullptr));
-    CloseHandle(write_end);
-    push_empty();
-    open_file(INPUT_LOCKED, 1, 1, read_end, 3);
-    ASSERT_EQ(error_number(), 0u);
-    EXPECT_EQ(read_all_lines(3), (std::vector<line_read>{{"xy", 0}}));
-    close_file(3, 0);
-    CloseHandle(read_end);
+    const uint16_t wide_input = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1);
+    struct pipe_case {
+        std::string bytes;
+        uint16_t mode_word;  // wide text is read a unit at a time
+        std::vector<line_read> expected;
+    };
+    const pipe_case cases[] = {
+        {"xy", INPUT_LOCKED, {{"xy", 0}}},
+        {std::string("h\0i\0\r\0\n\0y\0o\0", 12), wide_input, {{"hi", 0}, {"\nyo", 0}}},
+    };
+    for (const pipe_case& c : cases) {
+        HANDLE pipe = open_pipe(c.bytes, c.mode_word, 1);
+        std::vector<line_read> got = read_all_lines(3);
+        EXPECT_EQ(got, c.expected) << describe(got);
+        close_file(3, 0);
+        CloseHandle(pipe);
+    }
 }
 
 TEST(files_lines, wide_text_lines)

@@ -108,35 +108,33 @@ TEST(files_names, set_file_attributes_failures)
     EXPECT_EQ(set_through_runtime(folder.file("a?.txt"), 0), RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
-TEST(files_names, a_hidden_file_is_deleted_only_after_its_attributes_are_cleared)
+TEST(files_names, test_a_protected_file_is_deleted_only_after_its_attributes_are_cleared)
 {
-    scratch_folder folder;
-    std::string path = folder.file("hidden.txt");
-    write_file_bytes(path, "x");
+    // A hidden file is skipped without a report, a read-only one refused.
     // Hidden first: Wine keeps the bit in an extended attribute, which an
     // ordinary user can no longer write once the file is read-only.
-    ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-    ASSERT_EQ(attributes_of(path) & COMPARED, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(delete_through_runtime(path), 0u) << "a skipped file is not reported";
-    EXPECT_TRUE(file_exists(path));
-    EXPECT_EQ(set_through_runtime(path, 0), 0u);
-    EXPECT_EQ(attributes_of(path) & COMPARED, 0u);
-    EXPECT_EQ(delete_through_runtime(path), 0u);
-    EXPECT_FALSE(file_exists(path));
-}
-
-TEST(files_names, a_read_only_file_is_refused_with_70_until_cleared)
-{
-    scratch_folder folder;
-    std::string path = folder.file("read_only.txt");
-    write_file_bytes(path, "x");
-    ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(delete_through_runtime(path), RUNTIME_ERROR_PERMISSION_DENIED);
-    EXPECT_TRUE(file_exists(path));
-    EXPECT_EQ(set_through_runtime(path, 0), 0u);
-    EXPECT_EQ(delete_through_runtime(path), 0u);
-    EXPECT_FALSE(file_exists(path));
+    struct protected_case {
+        DWORD attributes;
+        uint32_t refusal;
+    };
+    const protected_case cases[] = {
+        {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, 0},
+        {FILE_ATTRIBUTE_READONLY, RUNTIME_ERROR_PERMISSION_DENIED},
+    };
+    for (const protected_case& c : cases) {
+        scratch_folder folder;
+        std::string path = folder.file("protected.txt");
+        write_file_bytes(path, "x");
+        ASSERT_TRUE(set_attributes(path, c.attributes & ~FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(set_attributes(path, c.attributes));
+        ASSERT_EQ(attributes_of(path) & COMPARED, c.attributes);
+        EXPECT_EQ(delete_through_runtime(path), c.refusal) << std::hex << c.attributes;
+        EXPECT_TRUE(file_exists(path));
+        EXPECT_EQ(set_through_runtime(path, 0), 0u);
+        EXPECT_EQ(attributes_of(path) & COMPARED, 0u);
+        EXPECT_EQ(delete_through_runtime(path), 0u);
+        EXPECT_FALSE(file_exists(path));
+    }
 }
 
 TEST(files_names, deleting_a_file_held_open_gives_70)
@@ -247,9 +245,7 @@ TEST(files_names, rename_file_replaces_the_target)
     write_file_bytes(folder.file("from.txt"), "new");
     write_file_bytes(folder.file("to.txt"), "old");
     EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), 0u);
-    std::string bytes;
-    ASSERT_TRUE(read_file_bytes(folder.file("to.txt"), &bytes));
-    EXPECT_EQ(bytes, "new");
+    EXPECT_EQ(file_bytes(folder.file("to.txt")), "new");
     EXPECT_FALSE(file_exists(folder.file("from.txt")));
     EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), RUNTIME_ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("no_folder\\to.txt")), RUNTIME_ERROR_PATH_NOT_FOUND);
@@ -284,8 +280,7 @@ TEST(files_names, rename_onto_a_read_only_target)
     write_file_bytes(folder.file("to.txt"), "old");
     ASSERT_TRUE(set_attributes(folder.file("to.txt"), FILE_ATTRIBUTE_READONLY));
     uint32_t error = rename_through_runtime(folder.file("from.txt"), folder.file("to.txt"));
-    std::string bytes;
-    ASSERT_TRUE(read_file_bytes(folder.file("to.txt"), &bytes));
+    std::string bytes = file_bytes(folder.file("to.txt"));
     set_attributes(folder.file("to.txt"), FILE_ATTRIBUTE_NORMAL);
     if (running_under_wine() && error == 0) {
         // Wine's MoveFileExW is one rename() and replaces a read-only target;

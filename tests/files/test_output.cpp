@@ -3,40 +3,31 @@
 
 #include "tests/files/files_test_support.h"
 
-namespace {
-
-std::string contents(const std::string& path)
-{
-    std::string bytes;
-    if (!read_file_bytes(path, &bytes))
-        return "<unreadable>";
-    return bytes;
-}
-
-struct save_case {
-    std::string text;
-    std::string expected;
-};
-
-}  // namespace
-
 TEST(files_output, test_saving_a_text_as_one_line)
 {
+    // A wide text file gets UTF-16 units and a wide line end.
+    const uint16_t WIDE_OUTPUT = file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_WIDE | 1);
+    struct save_case {
+        uint16_t mode_word;
+        std::string text;
+        std::string expected;
+    };
     const save_case cases[] = {
-        {"ab\r\nc", "ab\r\nc\r\n"},
-        {"ends in a line end\r\n", "ends in a line end\r\n\r\n"},
-        {"", "\r\n"},
-        {std::string("zero\0byte", 9), std::string("zero\0byte\r\n", 11)},
+        {APPEND_LOCKED, "ab\r\nc", "ab\r\nc\r\n"},
+        {APPEND_LOCKED, "ends in a line end\r\n", "ends in a line end\r\n\r\n"},
+        {APPEND_LOCKED, "", "\r\n"},
+        {APPEND_LOCKED, std::string("zero\0byte", 9), std::string("zero\0byte\r\n", 11)},
+        {WIDE_OUTPUT, "hi", std::string("h\0i\0\r\0\n\0", 8)},
     };
     for (const save_case& c : cases) {
         scratch_folder folder;
         std::string path = folder.file("notes.txt");
-        ASSERT_EQ(open_path(path, APPEND_LOCKED, 128, 2), 0u);
+        ASSERT_EQ(open_path(path, c.mode_word, 128, 2), 0u);
         EXPECT_EQ(print_text(2, c.text), 0u);
         close_file(2, 0);
         EXPECT_EQ(error_number(), 0u);
-        EXPECT_EQ(contents(path), c.expected) << "saving " << visible_bytes(c.text) << " gave "
-                                              << visible_bytes(contents(path));
+        EXPECT_EQ(file_bytes(path), c.expected) << "saving " << visible_bytes(c.text) << " gave "
+                                                << visible_bytes(file_bytes(path));
     }
 }
 
@@ -55,7 +46,7 @@ TEST(files_output, write_position_and_column_follow_the_writes)
     EXPECT_EQ(record->buffer_base, 5u);
     EXPECT_EQ(error_number(), 0u);
     close_file(1, 0);
-    EXPECT_EQ(contents(path), "abc\r\n");
+    EXPECT_EQ(file_bytes(path), "abc\r\n");
 }
 
 TEST(files_output, printing_to_an_input_file_gives_54_and_pops_the_text)
@@ -71,7 +62,7 @@ TEST(files_output, printing_to_an_input_file_gives_54_and_pops_the_text)
     end_print_line(1);
     EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
     close_file(1, 0);
-    EXPECT_EQ(contents(path), "keep\r\n");
+    EXPECT_EQ(file_bytes(path), "keep\r\n");
 }
 
 TEST(files_output, numbers_that_are_not_open)
@@ -88,16 +79,6 @@ TEST(files_output, numbers_that_are_not_open)
     EXPECT_EQ(error_number(), 0u) << "closing a number that is not open reports nothing";
     close_file(-3, 0);
     EXPECT_EQ(error_number(), 0u);
-}
-
-TEST(files_output, a_wide_text_file_gets_utf16_units_and_a_wide_line_end)
-{
-    scratch_folder folder;
-    std::string path = folder.file("wide.txt");
-    ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_WIDE | 1), 1, 1), 0u);
-    EXPECT_EQ(print_text(1, "hi"), 0u);
-    close_file(1, 0);
-    EXPECT_EQ(contents(path), std::string("h\0i\0\r\0\n\0", 8)) << "got " << visible_bytes(contents(path));
 }
 
 TEST(files_output, close_with_a_mode_mask_the_file_does_not_meet_gives_54)
@@ -131,7 +112,7 @@ TEST(files_output, an_output_file_ends_where_writing_ended)
     CloseHandle(other);
     close_file(1, 0);
     EXPECT_EQ(error_number(), RUNTIME_ERROR_NONE);
-    EXPECT_EQ(contents(path), "short\r\n");
+    EXPECT_EQ(file_bytes(path), "short\r\n");
 }
 
 TEST(files_output, close_all_files_closes_every_number_newest_first)
@@ -169,7 +150,7 @@ TEST(files_output, flush_and_rename_replace_a_file_in_one_step)
     rename_file();
     EXPECT_EQ(error_number(), 0u);
     EXPECT_EQ(temp_depth(), 0u);
-    EXPECT_EQ(contents(notes), "new\r\n");
+    EXPECT_EQ(file_bytes(notes), "new\r\n");
     EXPECT_FALSE(file_exists(temporary));
 }
 

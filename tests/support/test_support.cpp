@@ -107,6 +107,12 @@ bool read_file_bytes(const std::string& path, std::string* bytes)
     return true;
 }
 
+std::string file_bytes(const std::string& path)
+{
+    std::string bytes;
+    return read_file_bytes(path, &bytes) ? bytes : "<unreadable>";
+}
+
 bool file_exists(const std::string& path)
 {
     return attributes_of(path) != INVALID_FILE_ATTRIBUTES;

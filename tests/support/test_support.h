@@ -35,6 +35,7 @@ private:
 // Whole-file helpers on real files (plain Win32, outside the run-time).
 bool write_file_bytes(const std::string& path, const std::string& bytes);
 bool read_file_bytes(const std::string& path, std::string* bytes);
+std::string file_bytes(const std::string& path);  // "<unreadable>" when it cannot be read
 bool file_exists(const std::string& path);
 DWORD attributes_of(const std::string& path);  // INVALID_FILE_ATTRIBUTES when missing
 bool set_attributes(const std::string& path, DWORD attributes);

@@ -23,6 +23,27 @@ HWND add_test_control(HWND dialog, uint32_t row, uint32_t id, const std::wstring
     return GetDlgItem(dialog, static_cast<int>(id));
 }
 
+RECT window_rect_of(HWND window)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT rect_in_parent(HWND window)
+{
+    RECT rect = window_rect_of(window);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+RECT client_rect_of(HWND window)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetClientRect(window, &rect);
+    return rect;
+}
+
 std::string class_of(HWND window)
 {
     char name[128] = {};

@@ -47,6 +47,12 @@ struct control_place {
 HWND add_test_control(HWND dialog, uint32_t row, uint32_t id, const std::wstring& text = L"",
                       const control_place& place = {});
 
+// A window's rectangle on the screen, in its parent's client coordinates,
+// and its client rectangle.
+RECT window_rect_of(HWND window);
+RECT rect_in_parent(HWND window);
+RECT client_rect_of(HWND window);
+
 // The window's class name as the window system reports it.
 std::string class_of(HWND window);
 std::wstring window_text_of(HWND window);
