@@ -5,7 +5,11 @@
 
 #include "runtime/controls/controls.h"
 
+HWND g_dropped_combo = nullptr;
+
 namespace {
+
+const UINT REFRESH_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
 
 // System colour indexes standing in for -1, by message from
 // WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC.
@@ -146,4 +150,22 @@ HBRUSH answer_ctlcolor(HWND, uint32_t message, HDC dc, HWND child)
         record->text_color == COLOR_CODE_NOT_SET)
         return nullptr;
     return answer_from_record(record, dc, COLOR_WINDOWTEXT, COLOR_WINDOW);
+}
+
+void refresh_window(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, REFRESH_FLAGS);
+    // A transparent window shows its owner through it: redraw what it covers.
+    // The bound keeps a malformed owner chain from looping.
+    for (int depth = 0; depth < 64; ++depth) {
+        const window_record* record = find_record(window);
+        if (!record || record->back_color != COLOR_CODE_TRANSPARENT || !record->owner)
+            return;
+        HWND owner = record->owner;
+        RECT covered = {0, 0, 0, 0};
+        GetWindowRect(window, &covered);
+        MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&covered), 2);
+        RedrawWindow(owner, &covered, nullptr, REFRESH_FLAGS);
+        window = owner;
+    }
 }

@@ -1,10 +1,11 @@
 // Controls and fonts: control creation from the control class table, control
 // text and handles, control colours and shared brushes, the process-wide font
-// list, and dialog icons.
+// list, dialog icons, and the release of window records, which gives back what
+// these made.
 #pragma once
 
 #include "runtime/core/core.h"
-#include "runtime/dialogs/dialogs.h"
+#include "runtime/records/records.h"
 
 // ---------------------------------------------------------------------------
 // Control class table and creation.
@@ -33,6 +34,10 @@ void add_control(uint32_t class_index, HWND dialog, uint32_t id, const string_ar
 bool resource_exists(const wchar_t* type, const wchar_t* name);
 void destroy_image(uint32_t kind, HANDLE handle);
 
+// The window procedure put on tab controls: it keeps the pages of a tab
+// control on its display area.
+LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
 // ---------------------------------------------------------------------------
 // Control text and handles.
 HWND control_handle(HWND dialog, uint32_t id);
@@ -46,6 +51,12 @@ int32_t make_color(int32_t red, int32_t green, int32_t blue);
 void set_control_color(HWND dialog, uint32_t id, int32_t fore, int32_t back);
 // Returns the brush, or 0 when the message is left to the window system.
 HBRUSH answer_ctlcolor(HWND dialog, uint32_t message, HDC dc, HWND child);
+// Redraws the window, and for a transparent window the part of its owner it
+// covers, on up the owner chain.
+void refresh_window(HWND window);
+// The combo box whose list is dropped down, set by the dialog procedure: the
+// list's colour requests are answered with the combo's colours.
+extern HWND g_dropped_combo;
 
 // ---------------------------------------------------------------------------
 // Fonts.
@@ -75,7 +86,7 @@ enum : uint32_t {
 };
 
 // The face is the wide string on top of the temporary-string stack, consumed
-// on every path.  Returns the font number, or 0 with error 5.
+// on every path.  Returns the font number, or 0 with RUNTIME_ERROR_INVALID_ARGUMENT.
 uint32_t create_font(float point_size, uint32_t style, uint32_t charset, uint32_t pitch,
                      int32_t escapement);
 void delete_font(uint32_t number);
@@ -91,3 +102,14 @@ void release_control_font(window_record* record);
 // ---------------------------------------------------------------------------
 // Dialog icon.  The resource name is the wide string on top of the stack.
 void set_dialog_icon(HWND dialog);
+
+// ---------------------------------------------------------------------------
+// Releasing window records.
+// Releases the record of hwnd after the records of the controls it owns:
+// fonts, brushes, icons, images and graphic objects are given back.
+void release_window_record(HWND hwnd);
+// Destroys the image lists held by the toolbars, tree views and tab controls
+// whose records the dialog owns, while those controls still exist.  The
+// dialog procedure calls it on WM_DESTROY: by WM_NCDESTROY, when the records
+// are released, the controls are gone and no longer return their lists.
+void destroy_owned_image_lists(HWND dialog);

@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "runtime/core/core.h"
-#include "runtime/strings/strings.h"
 
 procedure_frame* current_frame()
 {

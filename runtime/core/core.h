@@ -16,8 +16,13 @@
 #include <windows.h>
 
 // A counted string: null (the empty string), an owned value from the OLE
-// string allocator, or a borrowed reference (lowest bit set).  See strings.h.
+// string allocator, or a borrowed reference (lowest bit set), which its holder
+// never frees.  The values themselves are made by the strings layer
+// (strings.h); what owning one means is said here, because activations and
+// release lists free the strings they hold.
 typedef uintptr_t string_handle;
+inline bool is_borrowed(string_handle h) { return (h & 1u) != 0; }
+void release_string(string_handle h);  // frees an owned value; borrowed and null handles are ignored
 
 // ---------------------------------------------------------------------------
 // Spin-lock words.  0 is free; taken by exchanging -1 in until the old value
@@ -142,8 +147,13 @@ enum : UINT { EXIT_CODE_FATAL = 255 };
 
 // ---------------------------------------------------------------------------
 // Run-time error state (per activation).
-void raise_error(uint32_t number);   // 0 becomes 51; 241 and above end the process with 255
-void raise_checked(int32_t number);  // below 1 or above 255 become 5, then raise_error
+// Records the number (8 bits) in the calling activation's error record: 0
+// becomes RUNTIME_ERROR_FOR_ZERO, and a number of the fatal range ends the
+// process with EXIT_CODE_FATAL.
+void raise_error(uint32_t number);
+// A number given by a program: outside 1..255 it becomes
+// RUNTIME_ERROR_FOR_OUT_OF_RANGE, then as raise_error.
+void raise_checked(int32_t number);
 uint32_t error_number();             // the current number, and the record is reset to 0
 void clear_error();
 
@@ -155,15 +165,14 @@ void clear_error();
 // Per-thread records.
 struct thread_record {
     int32_t default_dialog_font;  // font number for new dialog templates, 1 at start
-    int32_t further_settings[3];  // kept beside it: 1, 2, 3 on the main thread; read by nothing
     uint32_t code_page;           // text code page for byte/wide conversion, 0 = CP_ACP
     procedure_frame* innermost;   // innermost activation, null = base_frame
     procedure_frame base_frame;   // frame of code that runs outside any activation
 };
 
 // The calling thread's record, created and attached when the thread has none.
-// Null (with error number 7 signalled to the caller only) when it cannot be
-// allocated.
+// Null when it cannot be allocated; no error number is recorded then: without
+// a thread record there is no activation to hold one.
 thread_record* current_thread_record();
 void release_thread_record();
 
@@ -193,7 +202,8 @@ struct runtime_state {
     OSVERSIONINFOA version;
     DWORD tls_slot;                   // TLS_OUT_OF_INDEXES until allocated
     thread_record* main_thread;       // owned by the TLS slot of the first thread
-    LONG thread_count;
+    LONG thread_count;                // threads holding a record; part of the state's layout, read by no
+                                      // run-time operation, changed with interlocked operations
     const program_image* program;
 };
 extern runtime_state g_runtime;
@@ -205,8 +215,12 @@ extern runtime_state g_runtime;
 
 // The pieces of process_entry, also used by test programs that start the
 // run-time without giving up their own main.
-//  start_runtime: steps 1 to 9 (refusal message and exit 255 outside the NT family).
-//  stop_runtime: steps 11 to 13.
+//  start_runtime: checks the platform (outside the NT family: the refusal
+//    message and exit code 255), fills g_runtime, creates the main thread's
+//    record, initialises COM and the common controls, sets the x87 control
+//    word and builds the built-in fonts when the program asks for them.
+//  stop_runtime: releases the program's globals and the main thread's record,
+//    frees the TLS slot and uninitialises COM.
 void start_runtime(const program_image& program);
 void stop_runtime();
 

@@ -70,9 +70,6 @@ void start_runtime(const program_image& program)
     if (!main)
         ExitProcess(EXIT_CODE_FATAL);
     main->default_dialog_font = 1;
-    main->further_settings[0] = 1;
-    main->further_settings[1] = 2;
-    main->further_settings[2] = 3;
     main->code_page = 0;
     g_runtime.main_thread = main;
 

@@ -10,14 +10,12 @@ thread_record* current_thread_record()
         return record;
     record = static_cast<thread_record*>(GlobalAlloc(GPTR, sizeof(thread_record)));
     if (!record)
-        return nullptr;  // error number 7 for the caller; nothing attached
+        return nullptr;  // nothing attached
     TlsSetValue(g_runtime.tls_slot, record);
-    ++g_runtime.thread_count;
+    InterlockedIncrement(&g_runtime.thread_count);
     if (const thread_record* main = g_runtime.main_thread) {
         // A new thread starts with the main thread's current settings.
         record->default_dialog_font = main->default_dialog_font;
-        for (int i = 0; i < 3; ++i)
-            record->further_settings[i] = main->further_settings[i];
         record->code_page = main->code_page;
     }
     return record;
@@ -36,5 +34,5 @@ void release_thread_record()
         g_runtime.main_thread = nullptr;
     GlobalFree(record);  // a failure here is of no consequence to the process
     TlsSetValue(g_runtime.tls_slot, nullptr);
-    --g_runtime.thread_count;
+    InterlockedDecrement(&g_runtime.thread_count);
 }

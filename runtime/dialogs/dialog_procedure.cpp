@@ -1,5 +1,4 @@
-// The dialog procedure of every dialog the engine makes, and the window
-// procedure put on tab controls.
+// The dialog procedure of every dialog the engine makes.
 //
 // Callbacks may end the dialog (end_dialog destroys the window and frees the
 // records of the dialog and its controls before the callback returns), so no
@@ -13,9 +12,6 @@
 
 HWND g_active_dialog = nullptr;
 int32_t g_live_dialogs = 0;
-HWND g_dropped_combo = nullptr;
-
-enum : UINT { REFRESH_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW };
 
 // A non-zero callback result ends the handling.  A callback that stored its
 // own message result keeps it; otherwise the result itself becomes the
@@ -285,76 +281,4 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     default:
         return pass_to_dialog_callback(window, message, wparam, lparam);
     }
-}
-
-void refresh_window(HWND window)
-{
-    RedrawWindow(window, nullptr, nullptr, REFRESH_FLAGS);
-    // A transparent window shows its owner through it: redraw what it covers.
-    // The bound keeps a malformed owner chain from looping.
-    for (int depth = 0; depth < 64; ++depth) {
-        const window_record* record = find_record(window);
-        if (!record || record->back_color != COLOR_CODE_TRANSPARENT || !record->owner)
-            return;
-        HWND owner = record->owner;
-        RECT covered = {0, 0, 0, 0};
-        GetWindowRect(window, &covered);
-        MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&covered), 2);
-        RedrawWindow(owner, &covered, nullptr, REFRESH_FLAGS);
-        window = owner;
-    }
-}
-
-// The display area of a tab control, in its client coordinates.
-static RECT tab_display_area(HWND tab)
-{
-    RECT area = {0, 0, 0, 0};
-    GetClientRect(tab, &area);
-    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    return area;
-}
-
-// Calls SetWindowPos on every window whose record the tab control owns.
-static void place_pages(HWND tab, int x, int y, int width, int height, UINT flags)
-{
-    window_record* page = next_owned(tab, nullptr);
-    while (page) {
-        HWND window = page->hwnd;
-        SetWindowPos(window, nullptr, x, y, width, height, flags);
-        page = find_record(window);
-        if (page)
-            page = next_owned(tab, page);
-    }
-}
-
-LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    const window_record* record = find_record(window);
-    if (!record)
-        return 0;
-    const bool is_tab = record->class_index == ROW_TAB;
-    WNDPROC kept = record->tab_procedure;
-    record = nullptr;
-
-    if (is_tab && message == WM_MOVE) {
-        RECT area = tab_display_area(window);
-        RECT frame = {0, 0, 0, 0};
-        GetWindowRect(window, &frame);
-        POINT corner = {frame.left, frame.top};
-        if (HWND parent = reinterpret_cast<HWND>(GetWindowLongW(window, GWL_HWNDPARENT)))
-            ScreenToClient(parent, &corner);
-        place_pages(window, area.left + corner.x, area.top + corner.y, 0, 0,
-                    SWP_NOSIZE | SWP_NOZORDER);
-        if (const window_record* moved = find_record(window))
-            refresh_window(moved->owner);
-        return 0;
-    }
-    if (is_tab && message == WM_SIZE) {
-        RECT area = tab_display_area(window);
-        place_pages(window, 0, 0, area.right - area.left, area.bottom - area.top,
-                    SWP_NOMOVE | SWP_NOZORDER);
-    }
-    if (!kept)
-        return DefWindowProcW(window, message, wparam, lparam);
-    return CallWindowProcW(kept, window, message, wparam, lparam);
 }

@@ -65,7 +65,8 @@ struct file_record {
     uint32_t cursor;          // input: next unread buffer index; output: column
     uint32_t fill;            // input: valid bytes in the buffer
     uint16_t status;          // FILE_STATUS_* bits
-    uint16_t base;            // base flag given to open_file (stored, not used)
+    uint16_t base;            // base flag given to open_file: part of the record's layout, read by no
+                              // sequential operation
     uint32_t transfer_count;  // out-value slot of system calls
 };
 

@@ -69,12 +69,6 @@ string_handle copy_wide_string(const wchar_t* units, uint32_t count)
     return h;
 }
 
-void release_string(string_handle h)
-{
-    if (h && !is_borrowed(h))
-        SysFreeString(reinterpret_cast<BSTR>(h));
-}
-
 // ---------------------------------------------------------------------------
 
 static void push_entry(string_handle h)

@@ -35,7 +35,6 @@ struct string_constant {
 
 // ---------------------------------------------------------------------------
 // Reading a handle.
-inline bool is_borrowed(string_handle h) { return (h & 1u) != 0; }
 const char* string_text(string_handle h);        // the empty-string buffer for an empty value
 uint32_t string_bytes(string_handle h);          // length in bytes (0 for an empty value)
 inline const wchar_t* wide_text(string_handle h) { return reinterpret_cast<const wchar_t*>(string_text(h)); }
@@ -45,13 +44,12 @@ inline uint32_t wide_units(string_handle h) { return string_bytes(h) / 2; }
 // Value primitives.
 // An owned byte string of `length` bytes (to be filled), or 0 for length 0.
 // Returns 0 for a non-zero length when the allocator fails: the caller decides
-// whether to record error 7.
+// whether to record RUNTIME_ERROR_OUT_OF_MEMORY.
 string_handle alloc_string(uint32_t length);
 string_handle alloc_wide_string(uint32_t units);
 // Owned copies (0 when empty or when allocation fails).
 string_handle copy_string(const void* bytes, uint32_t length);
 string_handle copy_wide_string(const wchar_t* units, uint32_t count);
-void release_string(string_handle h);            // borrowed and null handles are ignored
 
 // ---------------------------------------------------------------------------
 // The temporary-string stack of the calling activation.

@@ -234,8 +234,6 @@ DWORD WINAPI read_new_thread_record(void* out)
     thread_record* copy = static_cast<thread_record*>(out);
     copy->default_dialog_font = record->default_dialog_font;
     copy->code_page = record->code_page;
-    for (int i = 0; i < 3; ++i)
-        copy->further_settings[i] = record->further_settings[i];
     copy->innermost = reinterpret_cast<procedure_frame*>(static_cast<intptr_t>(g_runtime.thread_count));
     release_thread_record();
     return 0;
@@ -247,8 +245,6 @@ TEST(core, new_threads_start_with_the_main_threads_settings)
     ASSERT_EQ(main, g_runtime.main_thread);
     EXPECT_EQ(main->default_dialog_font, 1);
     EXPECT_EQ(main->code_page, 0u);
-    EXPECT_EQ(main->further_settings[0], 1);
-    EXPECT_EQ(main->further_settings[2], 3);
 
     main->code_page = 1252;
     main->default_dialog_font = 3;
@@ -263,7 +259,6 @@ TEST(core, new_threads_start_with_the_main_threads_settings)
 
     EXPECT_EQ(seen.code_page, 1252u);
     EXPECT_EQ(seen.default_dialog_font, 3);
-    EXPECT_EQ(seen.further_settings[1], 2);
     EXPECT_EQ(reinterpret_cast<intptr_t>(seen.innermost), count_before + 1)
         << "thread count while the second thread held a record";
     EXPECT_EQ(g_runtime.thread_count, count_before) << "the released record was not counted off";

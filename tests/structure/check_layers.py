@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Checks that the program's folders depend on each other in one direction.
+
+The folder graph comes from the #include "runtime/..." and #include "app/..."
+lines of runtime/ and app/: it must have no circle.  Each runtime folder X
+builds the library runtime_X, and its target_link_libraries must name exactly
+the runtime libraries of the folders X includes, so that the build shows the
+same one-way order as the sources.
+
+Usage: check_layers.py SOURCE_DIR
+"""
+import os
+import re
+import sys
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"((?:runtime/[^/"]+)|app)/[^"]*"', re.M)
+ADD_LIBRARY = re.compile(r'add_library\(\s*(runtime_\w+)')
+LINK = re.compile(r'target_link_libraries\(\s*(runtime_\w+)([^)]*)\)', re.S)
+
+
+def folder_of(path):
+    parts = path.split('/')
+    return '/'.join(parts[:2]) if parts[0] == 'runtime' else parts[0]
+
+
+def include_graph(root):
+    graph = {}
+    for top in ('runtime', 'app'):
+        for directory, _, files in os.walk(os.path.join(root, top)):
+            for name in files:
+                if not name.endswith(('.h', '.cpp')):
+                    continue
+                path = os.path.relpath(os.path.join(directory, name), root).replace(os.sep, '/')
+                source = folder_of(path)
+                targets = graph.setdefault(source, {})
+                with open(os.path.join(root, path), encoding='utf-8', errors='replace') as f:
+                    for target in INCLUDE.findall(f.read()):
+                        if target != source:
+                            targets.setdefault(target, path)
+    return graph
+
+
+def find_circle(graph):
+    """A list of folders forming a circle, or None."""
+    state = {}
+    trail = []
+
+    def visit(node):
+        state[node] = 'open'
+        trail.append(node)
+        for target in sorted(graph.get(node, {})):
+            if state.get(target) == 'open':
+                return trail[trail.index(target):] + [target]
+            if target not in state:
+                circle = visit(target)
+                if circle:
+                    return circle
+        trail.pop()
+        state[node] = 'done'
+        return None
+
+    for node in sorted(graph):
+        if node not in state:
+            circle = visit(node)
+            if circle:
+                return circle
+    return None
+
+
+def link_graph(root):
+    links = {}
+    for folder in sorted(os.listdir(os.path.join(root, 'runtime'))):
+        cmake = os.path.join(root, 'runtime', folder, 'CMakeLists.txt')
+        if not os.path.isfile(cmake):
+            continue
+        with open(cmake, encoding='utf-8') as f:
+            text = f.read()
+        libraries = ADD_LIBRARY.findall(text)
+        links['runtime/' + folder] = {
+            'libraries': libraries,
+            'links': {item for target, items in LINK.findall(text)
+                      for item in items.split() if item.startswith('runtime_')},
+        }
+    return links
+
+
+def main():
+    root = sys.argv[1] if len(sys.argv) > 1 else os.getcwd()
+    failures = []
+    graph = include_graph(root)
+    circle = find_circle(graph)
+    if circle:
+        steps = ['%s (%s)' % (a, graph[a][b]) for a, b in zip(circle, circle[1:])]
+        failures.append('the folders include each other in a circle: ' + ' -> '.join(steps) +
+                        ' -> ' + circle[-1])
+    for folder, build in sorted(link_graph(root).items()):
+        library = folder.replace('/', '_')
+        if build['libraries'] != [library]:
+            failures.append('%s/CMakeLists.txt builds %s, not the one library %s' %
+                            (folder, build['libraries'], library))
+        included = {target.replace('/', '_') for target in graph.get(folder, {})
+                    if target.startswith('runtime/')}
+        for missing in sorted(included - build['links']):
+            failures.append('%s includes %s but %s does not link it' % (folder, missing, library))
+        for extra in sorted(build['links'] - included):
+            failures.append('%s links %s but includes nothing of it' % (library, extra))
+        if 'app' in graph.get(folder, {}):
+            failures.append('%s includes the application (%s)' % (folder, graph[folder]['app']))
+    for line in failures:
+        print('FAIL: ' + line)
+    if failures:
+        return 1
+    order = []
+    remaining = {node: set(targets) for node, targets in graph.items()}
+    while remaining:
+        ready = sorted(node for node, targets in remaining.items() if not targets & set(remaining))
+        order.extend(ready)
+        for node in ready:
+            del remaining[node]
+    print('one-way order, lowest first: ' + ', '.join(order))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
