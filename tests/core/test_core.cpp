@@ -66,7 +66,6 @@ TEST(core, test_how_a_real_process_ends)
     const int fatal = EXIT_CODE_FATAL;
     const end_case cases[] = {
         {"return7", 0, 7},
-        {"fatal", 0, fatal},
         {"checked", 0, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
         {"checked", -1, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
         {"checked", 256, RUNTIME_ERROR_FOR_OUT_OF_RANGE},

@@ -224,38 +224,33 @@ TEST(create_dialog, dialog_units_centre_by_the_window_system)
 
 // Pixel positions of a popup with a parent count from the parent's client
 // area; a child clamps negative positions unless it is a DS_CONTROL child.
-TEST(create_dialog, pixel_positions_relative_to_the_parent)
+TEST(create_dialog, test_pixel_positions_relative_to_the_parent)
 {
     window_holder owner(make_owner_window());
     ASSERT_NE(owner.hwnd, nullptr);
     POINT corner = {0, 0};
     ClientToScreen(owner.hwnd, &corner);
-
-    window_holder popup(make_dialog(KIND_PIXELS, 10, 20, 100, 50, 0, 0, owner.hwnd));
-    ASSERT_NE(popup.hwnd, nullptr);
-    RECT frame = window_rect_of(popup.hwnd);
-    EXPECT_EQ(frame.left, corner.x + 10);
-    EXPECT_EQ(frame.top, corner.y + 20);
-
-    window_holder absolute(make_dialog(KIND_PIXELS, 7, -9, 100, 50, WS_POPUP | WS_CAPTION | DS_ABSALIGN,
-                                       0, owner.hwnd));
-    ASSERT_NE(absolute.hwnd, nullptr);
-    frame = window_rect_of(absolute.hwnd);
-    EXPECT_EQ(frame.left, 7) << "DS_ABSALIGN: screen coordinates";
-    EXPECT_EQ(frame.top, 0) << "DS_ABSALIGN: a negative position becomes 0";
-
-    window_holder child(make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD, 0, owner.hwnd));
-    ASSERT_NE(child.hwnd, nullptr);
-    frame = window_rect_of(child.hwnd);
-    EXPECT_EQ(frame.left, corner.x) << "negative x of a child becomes 0";
-    EXPECT_EQ(frame.top, corner.y) << "negative y of a child becomes 0";
-
-    window_holder control(
-        make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD | DS_CONTROL, 0, owner.hwnd));
-    ASSERT_NE(control.hwnd, nullptr);
-    frame = window_rect_of(control.hwnd);
-    EXPECT_EQ(frame.left, corner.x - 15) << "a DS_CONTROL child keeps its position";
-    EXPECT_EQ(frame.top, corner.y - 25);
+    struct position_case {
+        const char* what;
+        int32_t x, y;
+        uint32_t style;
+        bool from_corner;  // else screen coordinates
+        LONG left, top;
+    };
+    const position_case cases[] = {
+        {"a popup", 10, 20, 0, true, 10, 20},
+        {"DS_ABSALIGN: screen coordinates, a negative one 0", 7, -9,
+         WS_POPUP | WS_CAPTION | DS_ABSALIGN, false, 7, 0},
+        {"a child's negative position becomes 0", -15, -25, WS_CHILD, true, 0, 0},
+        {"a DS_CONTROL child keeps its position", -15, -25, WS_CHILD | DS_CONTROL, true, -15, -25},
+    };
+    for (const position_case& c : cases) {
+        window_holder dialog(make_dialog(KIND_PIXELS, c.x, c.y, 100, 50, c.style, 0, owner.hwnd));
+        ASSERT_NE(dialog.hwnd, nullptr) << c.what;
+        RECT frame = window_rect_of(dialog.hwnd);
+        EXPECT_EQ(frame.left, c.left + (c.from_corner ? corner.x : 0)) << c.what;
+        EXPECT_EQ(frame.top, c.top + (c.from_corner ? corner.y : 0)) << c.what;
+    }
 }
 
 // The dialog stays hidden whatever the style says; a child style without a
