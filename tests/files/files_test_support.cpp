@@ -66,4 +66,3 @@ bool writes_to_read_only_files(const scratch_folder& folder)
     DeleteFileA(probe.c_str());
     return writable;
 }
-

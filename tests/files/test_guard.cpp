@@ -55,36 +55,37 @@ TEST(files_guard, the_verdict_rests_on_the_last_error_alone)
     EXPECT_EQ(error_number(), 0u) << "the guard sets no run-time number itself";
 }
 
-TEST(files_guard, the_error_mode_is_changed_for_the_call_and_restored)
+TEST(files_guard, test_the_callers_state_survives_and_the_call_runs_with_the_default)
 {
-    UINT original = SetErrorMode(SEM_NOGPFAULTERRORBOX);
-    UINT inside = 0;
-    guarded_call([&] {
-        inside = GetErrorMode();
-        SetErrorMode(0);
-        return 0;
-    });
-    UINT after = GetErrorMode();
-    SetErrorMode(original);
-    EXPECT_EQ(inside, static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
-    EXPECT_EQ(after, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
-}
-
-TEST(files_guard, the_callers_control_word_survives_and_the_call_runs_with_the_default)
-{
-    uint16_t original = get_fpu_control_word();
-    const uint16_t callers = 0x0F7F;  // round toward zero, 64-bit precision, all masked
-    set_fpu_control_word(callers);
-    uint16_t inside = 0;
-    guarded_call([&] {
-        inside = get_fpu_control_word();
-        set_fpu_control_word(0x027F);
-        return 0;
-    });
-    uint16_t after = get_fpu_control_word();
-    set_fpu_control_word(original);
-    EXPECT_EQ(after, callers) << std::hex << "got 0x" << after;
-    EXPECT_EQ(inside, 0x037F) << std::hex << "got 0x" << inside;
+    struct state_case {
+        const char* what;
+        uint32_t (*get)();
+        void (*set)(uint32_t);
+        uint32_t callers, clobbered, inside;
+    };
+    const state_case cases[] = {
+        {"error mode", [] { return static_cast<uint32_t>(GetErrorMode()); },
+         [](uint32_t mode) { SetErrorMode(mode); }, SEM_NOGPFAULTERRORBOX, 0,
+         SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX},
+        // The caller's: round toward zero, 64-bit precision, all masked.
+        {"x87 control word", [] { return static_cast<uint32_t>(get_fpu_control_word()); },
+         [](uint32_t word) { set_fpu_control_word(static_cast<uint16_t>(word)); }, 0x0F7F, 0x027F,
+         0x037F},
+    };
+    for (const state_case& c : cases) {
+        uint32_t original = c.get();
+        c.set(c.callers);
+        uint32_t inside = 0;
+        guarded_call([&] {
+            inside = c.get();
+            c.set(c.clobbered);
+            return 0;
+        });
+        uint32_t after = c.get();
+        c.set(original);
+        EXPECT_EQ(after, c.callers) << c.what << std::hex << ": 0x" << after;
+        EXPECT_EQ(inside, c.inside) << c.what << std::hex << ": 0x" << inside;
+    }
 }
 
 namespace {
