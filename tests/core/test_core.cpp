@@ -5,6 +5,7 @@
 
 #include "runtime/core/core.h"
 #include "tests/support/test_support.h"
+#include "tests/support/window_checks.h"
 
 namespace {
 
@@ -107,9 +108,7 @@ TEST(core, argument_tail_show_command_and_control_word_in_a_real_process)
 // Under Wine the prefix reports Windows 98 to programs of this name only.
 BOOL CALLBACK find_message_box(HWND window, LPARAM found)
 {
-    char class_name[64] = {};
-    GetClassNameA(window, class_name, sizeof class_name);
-    if (strcmp(class_name, "#32770") == 0) {
+    if (class_of(window) == "#32770") {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
