@@ -22,9 +22,13 @@ const int back_color_table[7] = {
     COLOR_BTNFACE, COLOR_SCROLLBAR, COLOR_BTNFACE,
 };
 
+// A colour code's red, green and blue bytes, and the largest value of one.
+const int32_t RGB_BITS = 0xFFFFFF;
+const int32_t COMPONENT_MAX = 255;
+
 int32_t clamp_component(int32_t value)
 {
-    return value < 0 ? 0 : (value > 255 ? 255 : value);
+    return value < 0 ? 0 : (value > COMPONENT_MAX ? COMPONENT_MAX : value);
 }
 
 // Colours that the control draws itself: list view, tree view, progress bar.
@@ -41,18 +45,18 @@ void set_drawn_colors(HWND target, window_record* record, int32_t dialog_back, i
     LPARAM back_value = static_cast<LPARAM>(back);
     switch (record->class_index) {
     case ROW_LISTVIEW:
-        SendMessageA(target, LVM_SETTEXTCOLOR, 0, fore_value);
-        SendMessageA(target, LVM_SETTEXTBKCOLOR, 0, back_value);
-        SendMessageA(target, LVM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, LVM_SETTEXTCOLOR, 0, fore_value);
+        SendMessageW(target, LVM_SETTEXTBKCOLOR, 0, back_value);
+        SendMessageW(target, LVM_SETBKCOLOR, 0, back_value);
         break;
     case ROW_TREEVIEW:
-        SendMessageA(target, TVM_SETBKCOLOR, 0, back_value);
-        SendMessageA(target, TVM_SETTEXTCOLOR, 0, fore_value);
-        SendMessageA(target, TVM_SETLINECOLOR, 0, fore_value);
+        SendMessageW(target, TVM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, TVM_SETTEXTCOLOR, 0, fore_value);
+        SendMessageW(target, TVM_SETLINECOLOR, 0, fore_value);
         break;
     default:
-        SendMessageA(target, PBM_SETBARCOLOR, 0, fore_value);
-        SendMessageA(target, PBM_SETBKCOLOR, 0, back_value);
+        SendMessageW(target, PBM_SETBARCOLOR, 0, fore_value);
+        SendMessageW(target, PBM_SETBKCOLOR, 0, back_value);
         break;
     }
 }
@@ -86,9 +90,9 @@ int32_t make_color(int32_t red, int32_t green, int32_t blue)
 
 void set_control_color(HWND dialog, uint32_t id, int32_t fore, int32_t back)
 {
-    fore = fore < 0 ? COLOR_CODE_SYSTEM : (fore & 0xFFFFFF);
+    fore = fore < 0 ? COLOR_CODE_SYSTEM : (fore & RGB_BITS);
     if (back != COLOR_CODE_TRANSPARENT)
-        back = back < 0 ? COLOR_CODE_SYSTEM : (back & 0xFFFFFF);
+        back = back < 0 ? COLOR_CODE_SYSTEM : (back & RGB_BITS);
 
     HWND target = window_of(dialog, id);
     window_record* dialog_record = find_record(dialog);

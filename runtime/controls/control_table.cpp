@@ -6,38 +6,107 @@
 #include "runtime/controls/controls.h"
 #include "runtime/strings/strings.h"
 
+namespace {
+
+// Style bits of the class table.
+constexpr uint32_t CHILD_SHOWN = WS_CHILD | WS_VISIBLE;
+// Frame, scroll and state bits a button never takes.
+constexpr uint32_t NOT_ON_BUTTONS = WS_POPUP | WS_MINIMIZE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
+                                    WS_MAXIMIZE | WS_BORDER | WS_DLGFRAME | WS_VSCROLL |
+                                    WS_HSCROLL | WS_SYSMENU | WS_THICKFRAME;
+// The button-type and image bits that do not belong to a button type.
+constexpr uint32_t other_button_bits(uint32_t type)
+{
+    return (BS_TYPEMASK & ~type) | BS_ICON | BS_BITMAP;
+}
+// A group frame keeps only its type in the low byte of its style.
+constexpr uint32_t BUTTON_LOW_BYTE = 0xFF;
+
+}  // namespace
+
 // Rows 1..25.  Each row: class, default style, bits always forced on, bits
 // always forced off.  Row 23 creates a window of the class the caller names.
-const control_class_row g_control_classes[26] = {
+constexpr control_class_row g_control_classes[CONTROL_CLASS_ROWS] = {
     {nullptr, 0, 0, 0},
-    {L"BUTTON", 0x50010000, 0x50000000, 0},                       // 1 push button
-    {L"BUTTON", 0x50010006, 0x50000006, 0xA7FC00C9},              // 2 three-state check box
-    {L"BUTTON", 0x50010003, 0x50000003, 0xA7FC00CC},              // 3 check box
-    {L"BUTTON", 0x50000007, 0x50000007, 0xA7FFD0F8},              // 4 group frame
-    {L"STATIC", 0x50000000, 0x50000000, 0},                       // 5 label
-    {L"STATIC", 0x50000012, 0x50000000, 0},                       // 6 etched frame
-    {L"BUTTON", 0x50010009, 0x50000009, 0xA7FC00C6},              // 7 option button
-    {L"SCROLLBAR", 0x50000000, 0x50000000, 0},                    // 8 scroll bar
-    {L"EDIT", 0x50810080, 0x50000000, 0},                         // 9 text box
-    {L"STATIC", 0x5000000E, 0x5000000E, 0},                       // 10 image, natural size
-    {L"STATIC", 0x5000000E, 0x5000000E, 0},                       // 11 image, client size
-    {L"BUTTON", 0x50010080, 0x50000080, 0},                       // 12 image button, natural size
-    {L"BUTTON", 0x50010080, 0x50000080, 0},                       // 13 image button, control size
-    {L"STATIC", 0x5001000D, 0x5000000D, 0},                       // 14 graphic control
-    {L"STATIC", 0x5001000D, 0x5000000D, 0},                       // 15 owner-drawn static
-    {L"SysHeader32", 0x50000000, 0x50000000, 0},                  // 16 header
-    {L"SysListView32", 0x50000009, 0x50000000, 0},                // 17 list view
-    {L"SysTreeView32", 0x50010027, 0x50000000, 0},                // 18 tree view
-    {L"msctls_progress32", 0x50800000, 0x50000000, 0},            // 19 progress bar
-    {L"msctls_statusbar32", 0x50000003, 0x50000000, 0},           // 20 status bar
-    {L"ToolbarWindow32", 0x50800801, 0x50000000, 0},              // 21 toolbar
-    {L"SysTabControl32", 0x56010000, 0x50000000, 0x00000305},     // 22 tab control
-    {L"ACTIVEX", 0, 0, 0},                                        // 23 named class
-    {L"COMBOBOX", 0x50010102, 0x50000000, 0},                     // 24 drop-down combo box
-    {L"LISTBOX", 0x50A10003, 0x50000001, 0},                      // 25 list box
+    // 1 push button
+    {L"BUTTON", CHILD_SHOWN | WS_TABSTOP | BS_PUSHBUTTON, CHILD_SHOWN, 0},
+    // 2 three-state check box
+    {L"BUTTON", CHILD_SHOWN | WS_TABSTOP | BS_AUTO3STATE, CHILD_SHOWN | BS_AUTO3STATE,
+     NOT_ON_BUTTONS | other_button_bits(BS_AUTO3STATE)},
+    // 3 check box
+    {L"BUTTON", CHILD_SHOWN | WS_TABSTOP | BS_AUTOCHECKBOX, CHILD_SHOWN | BS_AUTOCHECKBOX,
+     NOT_ON_BUTTONS | other_button_bits(BS_AUTOCHECKBOX)},
+    // 4 group frame
+    {L"BUTTON", CHILD_SHOWN | BS_GROUPBOX, CHILD_SHOWN | BS_GROUPBOX,
+     NOT_ON_BUTTONS | WS_GROUP | WS_TABSTOP | BS_PUSHLIKE | BS_NOTIFY | BS_FLAT |
+         (BUTTON_LOW_BYTE & ~BS_GROUPBOX)},
+    {L"STATIC", CHILD_SHOWN | SS_LEFT, CHILD_SHOWN, 0},                   // 5 label
+    {L"STATIC", CHILD_SHOWN | SS_ETCHEDFRAME, CHILD_SHOWN, 0},            // 6 etched frame
+    // 7 option button
+    {L"BUTTON", CHILD_SHOWN | WS_TABSTOP | BS_AUTORADIOBUTTON, CHILD_SHOWN | BS_AUTORADIOBUTTON,
+     NOT_ON_BUTTONS | other_button_bits(BS_AUTORADIOBUTTON)},
+    {L"SCROLLBAR", CHILD_SHOWN | SBS_HORZ, CHILD_SHOWN, 0},               // 8 scroll bar
+    {L"EDIT", CHILD_SHOWN | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, CHILD_SHOWN, 0},  // 9 text box
+    {L"STATIC", CHILD_SHOWN | SS_BITMAP, CHILD_SHOWN | SS_BITMAP, 0},     // 10 image, natural size
+    {L"STATIC", CHILD_SHOWN | SS_BITMAP, CHILD_SHOWN | SS_BITMAP, 0},     // 11 image, client size
+    // 12 image button, natural size; 13 image button, control size
+    {L"BUTTON", CHILD_SHOWN | WS_TABSTOP | BS_BITMAP, CHILD_SHOWN | BS_BITMAP, 0},
+    {L"BUTTON", CHILD_SHOWN | WS_TABSTOP | BS_BITMAP, CHILD_SHOWN | BS_BITMAP, 0},
+    // 14 graphic control; 15 owner-drawn static
+    {L"STATIC", CHILD_SHOWN | WS_TABSTOP | SS_OWNERDRAW, CHILD_SHOWN | SS_OWNERDRAW, 0},
+    {L"STATIC", CHILD_SHOWN | WS_TABSTOP | SS_OWNERDRAW, CHILD_SHOWN | SS_OWNERDRAW, 0},
+    {L"SysHeader32", CHILD_SHOWN, CHILD_SHOWN, 0},                        // 16 header
+    {L"SysListView32", CHILD_SHOWN | LVS_REPORT | LVS_SHOWSELALWAYS, CHILD_SHOWN, 0},  // 17 list view
+    // 18 tree view
+    {L"SysTreeView32",
+     CHILD_SHOWN | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+     CHILD_SHOWN, 0},
+    {L"msctls_progress32", CHILD_SHOWN | WS_BORDER, CHILD_SHOWN, 0},      // 19 progress bar
+    {L"msctls_statusbar32", CHILD_SHOWN | CCS_BOTTOM, CHILD_SHOWN, 0},    // 20 status bar
+    {L"ToolbarWindow32", CHILD_SHOWN | WS_BORDER | CCS_TOP | TBSTYLE_FLAT, CHILD_SHOWN, 0},  // 21 toolbar
+    // 22 tab control
+    {L"SysTabControl32", CHILD_SHOWN | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, CHILD_SHOWN,
+     TCS_SCROLLOPPOSITE | TCS_MULTISELECT | TCS_BUTTONS | TCS_MULTILINE},
+    {L"ACTIVEX", 0, 0, 0},                                                // 23 named class
+    // 24 drop-down combo box
+    {L"COMBOBOX", CHILD_SHOWN | WS_TABSTOP | CBS_DROPDOWN | CBS_SORT, CHILD_SHOWN, 0},
+    // 25 list box
+    {L"LISTBOX", CHILD_SHOWN | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_SORT,
+     CHILD_SHOWN | LBS_NOTIFY, 0},
 };
 
 namespace {
+
+// The documented style words of rows 1..25: default, forced on, forced off.
+constexpr uint32_t documented_row_styles[CONTROL_CLASS_ROWS][3] = {
+    {0, 0, 0},
+    {0x50010000, 0x50000000, 0},          {0x50010006, 0x50000006, 0xA7FC00C9},
+    {0x50010003, 0x50000003, 0xA7FC00CC}, {0x50000007, 0x50000007, 0xA7FFD0F8},
+    {0x50000000, 0x50000000, 0},          {0x50000012, 0x50000000, 0},
+    {0x50010009, 0x50000009, 0xA7FC00C6}, {0x50000000, 0x50000000, 0},
+    {0x50810080, 0x50000000, 0},          {0x5000000E, 0x5000000E, 0},
+    {0x5000000E, 0x5000000E, 0},          {0x50010080, 0x50000080, 0},
+    {0x50010080, 0x50000080, 0},          {0x5001000D, 0x5000000D, 0},
+    {0x5001000D, 0x5000000D, 0},          {0x50000000, 0x50000000, 0},
+    {0x50000009, 0x50000000, 0},          {0x50010027, 0x50000000, 0},
+    {0x50800000, 0x50000000, 0},          {0x50000003, 0x50000000, 0},
+    {0x50800801, 0x50000000, 0},          {0x56010000, 0x50000000, 0x00000305},
+    {0, 0, 0},                            {0x50010102, 0x50000000, 0},
+    {0x50A10003, 0x50000001, 0},
+};
+
+constexpr bool rows_match_documented_styles()
+{
+    for (uint32_t row = 0; row < CONTROL_CLASS_ROWS; ++row) {
+        const control_class_row& entry = g_control_classes[row];
+        const uint32_t* documented = documented_row_styles[row];
+        if (entry.default_style != documented[0] || entry.forced_on != documented[1] ||
+            entry.forced_off != documented[2])
+            return false;
+    }
+    return true;
+}
+static_assert(rows_match_documented_styles(), "the class table's style words are the documented ones");
 
 // A string taken off the temporary-string stack; released when it goes.
 struct taken_string {
@@ -46,6 +115,9 @@ struct taken_string {
     const wchar_t* wide() const { return wide_text(value); }
     bool empty() const { return wide_units(value) == 0; }
 };
+
+// A new scroll bar's range, page and position.
+enum { SCROLL_RANGE_END = 100, SCROLL_PAGE = 10 };
 
 // RT_BITMAP as a wide resource type.
 const wchar_t* const BITMAP_RESOURCE = MAKEINTRESOURCEW(2);
@@ -133,7 +205,7 @@ void show_row_image(HWND control, uint32_t row, const wchar_t* name, int32_t wid
 
 void finish_row(HWND dialog, HWND control, uint32_t row, uint32_t id, uint32_t kept_style)
 {
-    if ((row == 1 || is_image_button_row(row)) && (kept_style & BS_DEFPUSHBUTTON))
+    if ((row == ROW_PUSH_BUTTON || is_image_button_row(row)) && (kept_style & BS_DEFPUSHBUTTON))
         SendMessageW(dialog, DM_SETDEFID, id, 0);
     if (row >= ROW_COMMON_FIRST && row <= ROW_TAB) {
         SendMessageW(control, CCM_SETUNICODEFORMAT, 1, 0);
@@ -160,8 +232,8 @@ void finish_row(HWND dialog, HWND control, uint32_t row, uint32_t id, uint32_t k
         info.cbSize = sizeof(SCROLLINFO);
         info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
         info.nMin = 0;
-        info.nMax = 100;
-        info.nPage = 10;
+        info.nMax = SCROLL_RANGE_END;
+        info.nPage = SCROLL_PAGE;
         info.nPos = 0;
         SendMessageW(control, SBM_SETSCROLLINFO, TRUE, reinterpret_cast<LPARAM>(&info));
     }
@@ -286,12 +358,13 @@ BOOL CALLBACK match_resource_name(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR parame
 
 // "#" and one to five decimal digits naming an id of 16 bits; anything else
 // names no numbered resource.
+enum { RESOURCE_ID_DIGITS = 5 };
 bool parse_resource_number(const wchar_t* text, WORD* number)
 {
     uint32_t value = 0;
     int digits = 0;
     for (; *text; ++text, ++digits) {
-        if (*text < L'0' || *text > L'9' || digits == 5)
+        if (*text < L'0' || *text > L'9' || digits == RESOURCE_ID_DIGITS)
             return false;
         value = value * 10 + static_cast<uint32_t>(*text - L'0');
     }

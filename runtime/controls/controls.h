@@ -2,6 +2,9 @@
 // text and handles, control colours and shared brushes, the process-wide font
 // list, dialog icons, and the release of window records, which gives back what
 // these made.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include "runtime/core/core.h"
@@ -16,7 +19,8 @@ struct control_class_row {
     uint32_t forced_off;
 };
 // Rows 1..25; row 0 is unused (index 0 names its class itself).
-extern const control_class_row g_control_classes[26];
+enum : uint32_t { CONTROL_CLASS_ROWS = ROW_LAST + 1 };
+extern const control_class_row g_control_classes[CONTROL_CLASS_ROWS];
 
 // Optional items for list and combo rows.  Elements are byte strings unless
 // `wide` is set; the list stops at the first null or empty element.

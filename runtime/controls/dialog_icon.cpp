@@ -7,6 +7,8 @@
 
 namespace {
 
+enum { LARGE_ICON_PIXELS = 32, SMALL_ICON_PIXELS = 16 };
+
 // Loads one size, gives it to the dialog and stores it in the record in
 // place of the icon there before, which is destroyed.  False when the icon
 // could not be loaded or the dialog's record went away meanwhile.
@@ -15,7 +17,7 @@ bool replace_icon(HWND dialog, const wchar_t* name, int size, WPARAM which)
     HICON icon = static_cast<HICON>(LoadImageW(g_runtime.instance, name, IMAGE_ICON, size, size, 0));
     if (!icon)
         return false;
-    SendMessageA(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
     window_record* record = find_record(dialog);
     if (!record) {
         // Released while the message ran: nothing owns the icon but us.
@@ -37,7 +39,7 @@ void set_dialog_icon(HWND dialog)
     string_handle name = pop_string();
     const window_record* record = find_record(dialog);
     if (record && !(record->kind & KIND_CONTROL) &&
-        replace_icon(dialog, wide_text(name), 32, ICON_BIG))
-        replace_icon(dialog, wide_text(name), 16, ICON_SMALL);
+        replace_icon(dialog, wide_text(name), LARGE_ICON_PIXELS, ICON_BIG))
+        replace_icon(dialog, wide_text(name), SMALL_ICON_PIXELS, ICON_SMALL);
     release_string(name);
 }

@@ -19,6 +19,7 @@ enum : uint32_t {
     FORMAT_WORD = 0x2000,
     BUILT_IN_FONTS = 3,
     FACE_CHARACTERS = LF_FACESIZE - 1,  // longer faces are cut
+    POINTS_PER_INCH = 72,
 };
 
 // Saved in a control record's previous_font when the control had no font of
@@ -86,10 +87,10 @@ void add_built_in_font(const wchar_t* face, float point_size, BYTE pitch)
 LONG font_height(HWND control, float point_size)
 {
     HDC dc = GetDC(control);
-    int pixels_per_inch = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    int pixels_per_inch = dc ? GetDeviceCaps(dc, LOGPIXELSY) : USER_DEFAULT_SCREEN_DPI;
     if (dc)
         ReleaseDC(control, dc);
-    double pixels = static_cast<double>(pixels_per_inch) * point_size / 72.0;
+    double pixels = static_cast<double>(pixels_per_inch) * point_size / POINTS_PER_INCH;
     return -static_cast<LONG>(nearbyint(pixels));
 }
 
@@ -132,7 +133,7 @@ font_record* append_font()
 
 void build_default_fonts()
 {
-    if (find_font(1))
+    if (find_font(DEFAULT_FONT_NUMBER))
         return;  // built already
     add_built_in_font(L"MS Sans Serif", 8.0f, DEFAULT_PITCH);
     add_built_in_font(L"Lucida Console", 0.0f, FIXED_PITCH);  // the font's own height
@@ -181,7 +182,7 @@ void set_control_font(HWND dialog, uint32_t id, uint32_t number)
 {
     HWND control = GetDlgItem(dialog, static_cast<int>(id));
     if (number == 0)
-        number = 1;
+        number = DEFAULT_FONT_NUMBER;
     window_record* record = control ? find_record(control) : nullptr;
     if (!record)
         return;
@@ -211,7 +212,7 @@ void set_control_font(HWND dialog, uint32_t id, uint32_t number)
         HFONT current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
         record->previous_font = current ? reinterpret_cast<uintptr_t>(current) : NO_PREVIOUS_FONT;
     }
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), TRUE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), TRUE);
 
     // The message may have run application code: find the record again.
     record = find_record(control);

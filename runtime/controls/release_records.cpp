@@ -16,18 +16,17 @@ struct image_list_slot {
     UINT set_message;
 };
 const image_list_slot image_list_slots[] = {
-    {21, TB_GETIMAGELIST, 0, TB_SETIMAGELIST},
-    {21, TB_GETDISABLEDIMAGELIST, 0, TB_SETDISABLEDIMAGELIST},
-    {21, TB_GETHOTIMAGELIST, 0, TB_SETHOTIMAGELIST},
-    {18, TVM_GETIMAGELIST, TVSIL_NORMAL, TVM_SETIMAGELIST},
-    {22, TCM_GETIMAGELIST, 0, TCM_SETIMAGELIST},
+    {ROW_TOOLBAR, TB_GETIMAGELIST, 0, TB_SETIMAGELIST},
+    {ROW_TOOLBAR, TB_GETDISABLEDIMAGELIST, 0, TB_SETDISABLEDIMAGELIST},
+    {ROW_TOOLBAR, TB_GETHOTIMAGELIST, 0, TB_SETHOTIMAGELIST},
+    {ROW_TREEVIEW, TVM_GETIMAGELIST, TVSIL_NORMAL, TVM_SETIMAGELIST},
+    {ROW_TAB, TCM_GETIMAGELIST, 0, TCM_SETIMAGELIST},
 };
-}  // namespace
 
 // Destroys each list the control still returns (a destroyed control returns
 // none).  With `detach`, the control is also told to forget it, so that
 // nothing draws with a destroyed list.
-static void destroy_image_lists(HWND window, uint32_t class_index, bool detach)
+void destroy_image_lists(HWND window, uint32_t class_index, bool detach)
 {
     for (const image_list_slot& slot : image_list_slots) {
         if (slot.class_index != class_index)
@@ -42,6 +41,8 @@ static void destroy_image_lists(HWND window, uint32_t class_index, bool detach)
     }
 }
 
+}  // namespace
+
 void destroy_owned_image_lists(HWND dialog)
 {
     window_record* control = next_owned(dialog, nullptr);
@@ -55,8 +56,10 @@ void destroy_owned_image_lists(HWND dialog)
     }
 }
 
+namespace {
+
 // The companion windows of a graphic window.
-static void destroy_companions(window_record* record)
+void destroy_companions(window_record* record)
 {
     uint32_t* block = record->graphic_block;
     for (uint32_t slot = GRAPHIC_COMPANION_FIRST; slot < GRAPHIC_COMPANION_FIRST + 3; ++slot) {
@@ -69,7 +72,7 @@ static void destroy_companions(window_record* record)
 
 // The drawing objects of a graphic control or window: the picture selected
 // into its memory device context, a further object, and the context itself.
-static void release_graphic_objects(window_record* record)
+void release_graphic_objects(window_record* record)
 {
     uint32_t* block = record->graphic_block;
     HDC dc = reinterpret_cast<HDC>(block[GRAPHIC_MEMORY_DC]);
@@ -91,7 +94,7 @@ static void release_graphic_objects(window_record* record)
 
 // Releases the record of hwnd (after the records of the controls it owns).
 // False when hwnd has no record.
-static bool release_record(HWND hwnd)
+bool release_record(HWND hwnd)
 {
     // The newest control goes first.  Each pass finds a record that the
     // release then unlinks, so the walk ends.
@@ -139,6 +142,8 @@ static bool release_record(HWND hwnd)
     free_window_record(record);
     return true;
 }
+
+}  // namespace
 
 void release_window_record(HWND hwnd)
 {

@@ -5,8 +5,10 @@
 
 #include "runtime/controls/controls.h"
 
+namespace {
+
 // The display area of a tab control, in its client coordinates.
-static RECT tab_display_area(HWND tab)
+RECT tab_display_area(HWND tab)
 {
     RECT area = {0, 0, 0, 0};
     GetClientRect(tab, &area);
@@ -15,7 +17,7 @@ static RECT tab_display_area(HWND tab)
 }
 
 // Calls SetWindowPos on every window whose record the tab control owns.
-static void place_pages(HWND tab, int x, int y, int width, int height, UINT flags)
+void place_pages(HWND tab, int x, int y, int width, int height, UINT flags)
 {
     window_record* page = next_owned(tab, nullptr);
     while (page) {
@@ -26,6 +28,8 @@ static void place_pages(HWND tab, int x, int y, int width, int height, UINT flag
             page = next_owned(tab, page);
     }
 }
+
+}  // namespace
 
 LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {

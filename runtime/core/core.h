@@ -10,10 +10,27 @@
 // and temporaries and unlinks it.  Code that runs without an activation of its
 // own (start-up, the dialog engine's window procedure before any callback) uses
 // the thread's base frame, which lives inside the thread record.
+//
+// Conventions of the whole run-time layer (every folder under runtime/):
+//  - Truth values: an operation the application calls that answers yes or no
+//    returns int32_t RUNTIME_TRUE (-1, all bits set) or RUNTIME_FALSE (0), the
+//    application's own truth values.  Functions that only the run-time calls,
+//    and helpers inside a source file, answer with bool.
+//  - Helpers private to a source file live in an anonymous namespace.
+//  - Platform calls that come in A and W forms use the W form: window text,
+//    messages and paths cross as wide text.  The A form is used only where the
+//    bytes are the point: the start-up's platform check (version record,
+//    start-up information and the refusal message), which must work on the
+//    platforms it refuses.
+//  - Failures are reported through the run-time error numbers below, never
+//    through results or messages.
 #pragma once
 
 #include <stdint.h>
 #include <windows.h>
+
+// Truth values of the operations the application calls.
+enum : int32_t { RUNTIME_TRUE = -1, RUNTIME_FALSE = 0 };
 
 // A counted string: null (the empty string), an owned value from the OLE
 // string allocator, or a borrowed reference (lowest bit set), which its holder
@@ -163,6 +180,7 @@ void clear_error();
 
 // ---------------------------------------------------------------------------
 // Per-thread records.
+enum : int32_t { DEFAULT_FONT_NUMBER = 1 };  // the first built-in font: the dialog font at start
 struct thread_record {
     int32_t default_dialog_font;  // font number for new dialog templates, 1 at start
     uint32_t code_page;           // text code page for byte/wide conversion, 0 = CP_ACP
@@ -228,7 +246,17 @@ void stop_runtime();
 // then the spaces after it).
 const wchar_t* find_argument_tail(const wchar_t* command_line);
 
-// Sets the x87 control word.  The start-up uses 0x133F: all exceptions masked,
-// round to nearest, 64-bit mantissa.
+// Sets the x87 control word.  The start-up uses START_FPU_CONTROL_WORD.
 void set_fpu_control_word(uint16_t word);
 uint16_t get_fpu_control_word();
+
+// x87 control word bits.
+enum : uint16_t {
+    FPU_MASK_ALL_EXCEPTIONS = 0x003F,  // invalid, denormal, zero divide, overflow, underflow, precision
+    FPU_PRECISION_64 = 0x0300,         // 64-bit mantissa
+    FPU_ROUND_TO_NEAREST = 0x0000,
+    FPU_INFINITY_CONTROL = 0x1000,     // kept set, as the unit's own initial word has it
+    START_FPU_CONTROL_WORD =
+        FPU_MASK_ALL_EXCEPTIONS | FPU_PRECISION_64 | FPU_ROUND_TO_NEAREST | FPU_INFINITY_CONTROL,
+};
+static_assert(START_FPU_CONTROL_WORD == 0x133F, "the documented start-up control word");

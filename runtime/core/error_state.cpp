@@ -8,7 +8,7 @@ void end_process_fatal()
 
 void raise_error(uint32_t number)
 {
-    number &= 0xFF;
+    number = static_cast<uint8_t>(number);  // the record holds 8 bits
     if (number == 0)
         number = RUNTIME_ERROR_FOR_ZERO;
     procedure_frame* frame = current_frame();

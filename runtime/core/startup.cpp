@@ -6,6 +6,13 @@
 
 #include "runtime/core/core.h"
 
+// The common-control classes registered at start-up.
+const DWORD START_CONTROL_CLASSES = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
+                                    ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS |
+                                    ICC_PAGESCROLLER_CLASS | ICC_NATIVEFNTCTL_CLASS |
+                                    ICC_STANDARD_CLASSES;
+static_assert(START_CONTROL_CLASSES == 0x706F, "the documented class mask");
+
 runtime_state g_runtime = {nullptr, L"", SW_SHOWDEFAULT, {}, TLS_OUT_OF_INDEXES, nullptr, 0, nullptr};
 
 void set_fpu_control_word(uint16_t word)
@@ -69,20 +76,20 @@ void start_runtime(const program_image& program)
     thread_record* main = current_thread_record();
     if (!main)
         ExitProcess(EXIT_CODE_FATAL);
-    main->default_dialog_font = 1;
+    main->default_dialog_font = DEFAULT_FONT_NUMBER;
     main->code_page = 0;
     g_runtime.main_thread = main;
 
     CoInitialize(nullptr);
 
     INITCOMMONCONTROLSEX controls;
-    controls.dwSize = 8;
-    controls.dwICC = 0x706F;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = START_CONTROL_CLASSES;
     InitCommonControlsEx(&controls);
 
     // The application's globals and the run-time's locks and list heads are
     // zero-initialised statics: free and empty at this point.
-    set_fpu_control_word(0x133F);
+    set_fpu_control_word(START_FPU_CONTROL_WORD);
     // The built-in fonts belong to the controls library, which the program
     // names here so that programs without windows need not link it.
     if ((program.option_word & OPTION_BUILD_DEFAULT_FONTS) && program.build_default_fonts)

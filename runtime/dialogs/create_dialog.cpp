@@ -12,13 +12,16 @@
 #include "runtime/strings/strings.h"
 
 enum : uint32_t {
-    DEFAULT_DIALOG_STYLE = 0x80C000D4,  // WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK
+    DEFAULT_DIALOG_STYLE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK,
     ALWAYS_ON_STYLE = DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK,
     NEVER_ON_STYLE = WS_VISIBLE | DS_SYSMODAL,
     TEMPLATE_BUFFER_SIZE = 512,
+    TEMPLATE_VERSION = 1,
+    EXTENDED_TEMPLATE_SIGNATURE = 0xFFFF,
     POSITION_FLAGS = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS |
                      SWP_NOOWNERZORDER | SWP_NOSENDCHANGING,
 };
+static_assert(DEFAULT_DIALOG_STYLE == 0x80C000D4, "the documented default dialog style");
 
 uint32_t adjust_dialog_style(uint32_t style, HWND parent, int32_t x, int32_t y)
 {
@@ -39,35 +42,36 @@ uint32_t adjust_dialog_style(uint32_t style, HWND parent, int32_t x, int32_t y)
     return style;
 }
 
+namespace {
+
 // The font fields of the template come from the thread's default dialog
-// font.  Font 1 is built at start-up; should the thread name a font that is
-// not there, font 1 stands in.
-static const font_record* default_dialog_font()
+// font.  The first built-in font is built at start-up; should the thread name
+// a font that is not there, it stands in.
+const font_record* default_dialog_font()
 {
-    int32_t number = 1;
+    int32_t number = DEFAULT_FONT_NUMBER;
     if (const thread_record* thread = current_thread_record())
         number = thread->default_dialog_font;
     const font_record* font = find_font(static_cast<uint32_t>(number));
-    if (!font && number != 1)
-        font = find_font(1);
+    if (!font && number != DEFAULT_FONT_NUMBER)
+        font = find_font(DEFAULT_FONT_NUMBER);
     return font;
 }
 
 // Appends 16-bit units to the template.
-namespace {
 struct template_writer {
     uint8_t* buffer;
     uint32_t size;
 
     void word(uint16_t value)
     {
-        memcpy(buffer + size, &value, 2);
-        size += 2;
+        memcpy(buffer + size, &value, sizeof value);
+        size += sizeof value;
     }
     void dword(uint32_t value)
     {
-        memcpy(buffer + size, &value, 4);
-        size += 4;
+        memcpy(buffer + size, &value, sizeof value);
+        size += sizeof value;
     }
     void byte(uint8_t value) { buffer[size++] = value; }
 };
@@ -78,8 +82,8 @@ uint32_t build_dialog_template(uint8_t* buffer, uint32_t style, uint32_t ex_styl
 {
     memset(buffer, 0, TEMPLATE_BUFFER_SIZE);
     template_writer out = {buffer, 0};
-    out.word(1);       // dlgVer
-    out.word(0xFFFF);  // signature
+    out.word(TEMPLATE_VERSION);
+    out.word(EXTENDED_TEMPLATE_SIGNATURE);
     out.dword(0);      // helpID
     out.dword(ex_style);
     out.dword(style);
@@ -98,7 +102,7 @@ uint32_t build_dialog_template(uint8_t* buffer, uint32_t style, uint32_t ex_styl
     // Nearest integer, halves to even (the FPU rounds to nearest).
     out.word(static_cast<uint16_t>(lrintf(point_size)));
     LONG weight = font ? font->description.log_font.lfWeight : 0;
-    out.word(weight == 0 ? 400 : 700);
+    out.word(weight == 0 ? FW_NORMAL : FW_BOLD);
     out.byte(font && font->description.log_font.lfItalic ? 1 : 0);
     out.byte(font ? font->description.log_font.lfCharSet : 0);
     if (font) {
@@ -110,10 +114,12 @@ uint32_t build_dialog_template(uint8_t* buffer, uint32_t style, uint32_t ex_styl
     return out.size;
 }
 
+namespace {
+
 // Pixel mode: the asked size is the client area, and the position counts
 // from the parent's client area unless the dialog is centred or placed
 // absolutely.
-static void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x, int32_t y,
+void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x, int32_t y,
                             int32_t width, int32_t height)
 {
     RECT window_rect = {0, 0, 0, 0};
@@ -125,7 +131,7 @@ static void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x,
 
     if (style & DS_CENTER) {
         RECT work = {0, 0, 0, 0};
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         int32_t across = work.left + work.right - width;
         int32_t down = work.top + work.bottom - height;
         x = across < 0 ? 0 : across / 2;
@@ -145,7 +151,7 @@ static void place_in_pixels(HWND dialog, HWND parent, uint32_t style, int32_t x,
     SetWindowPos(dialog, nullptr, x, y, width, height, POSITION_FLAGS);
 }
 
-static int32_t show_command_for(uint32_t style)
+int32_t show_command_for(uint32_t style)
 {
     if (style & WS_MAXIMIZE)
         return SW_MAXIMIZE;
@@ -154,13 +160,15 @@ static int32_t show_command_for(uint32_t style)
     return SW_SHOW;
 }
 
+}  // namespace
+
 HWND create_dialog(uint32_t units, HWND parent, int32_t x, int32_t y, int32_t width,
                    int32_t height, uint32_t style, uint32_t ex_style)
 {
     // The caption is ours from here on, whatever happens.
     string_handle caption = pop_string();
 
-    const bool pixels = (units & 2) != 0;
+    const bool pixels = (units & KIND_PIXELS) != 0;
     style = adjust_dialog_style(style, parent, x, y);
 
     alignas(4) uint8_t buffer[TEMPLATE_BUFFER_SIZE];

@@ -13,17 +13,22 @@
 HWND g_active_dialog = nullptr;
 int32_t g_live_dialogs = 0;
 
+// A WM_SYSCOMMAND code without its low four bits, which the system uses itself.
+const WPARAM SYSCOMMAND_MASK = 0xFFF0;
+
+namespace {
+
 // A non-zero callback result ends the handling.  A callback that stored its
 // own message result keeps it; otherwise the result itself becomes the
 // message result.
-static INT_PTR by_result_rule(HWND dialog, int32_t result)
+INT_PTR by_result_rule(HWND dialog, int32_t result)
 {
     if (GetWindowLongW(dialog, DWLP_MSGRESULT) == 0)
         SetWindowLongW(dialog, DWLP_MSGRESULT, result);
     return result;
 }
 
-static int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
+int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
                          LPARAM lparam)
 {
     return callback(dialog, message, static_cast<uint32_t>(wparam), static_cast<uint32_t>(lparam));
@@ -31,7 +36,7 @@ static int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WP
 
 // The control callback of `sender`, or 0 when it has no control record or
 // no callback.
-static dialog_callback control_callback_of(HWND sender)
+dialog_callback control_callback_of(HWND sender)
 {
     const window_record* record = find_record(sender);
     if (!record || !(record->kind & KIND_CONTROL))
@@ -39,7 +44,7 @@ static dialog_callback control_callback_of(HWND sender)
     return record->callback;
 }
 
-static bool is_control_of_class(HWND window, uint32_t class_index)
+bool is_control_of_class(HWND window, uint32_t class_index)
 {
     const window_record* record = find_record(window);
     return record && (record->kind & KIND_CONTROL) && record->class_index == class_index;
@@ -47,14 +52,14 @@ static bool is_control_of_class(HWND window, uint32_t class_index)
 
 // Hides the page of the current tab before the selection changes and shows
 // the new one after it.  The page is the item's parameter.
-static void switch_tab_page(HWND tab, UINT code)
+void switch_tab_page(HWND tab, UINT code)
 {
     LRESULT current = SendMessageW(tab, TCM_GETCURSEL, 0, 0);
     if (current < 0)
         return;
-    TCITEMA item = {};
+    TCITEMW item = {};
     item.mask = TCIF_PARAM;
-    SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&item));
     HWND page = reinterpret_cast<HWND>(item.lParam);
     if (!page)
         return;
@@ -66,7 +71,7 @@ static void switch_tab_page(HWND tab, UINT code)
 
 // WM_NOTIFY: tab pages, then the sender's control callback, then the
 // dialog callback.  No default handling.
-static INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
+INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
 {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
     if (!header)
@@ -92,7 +97,7 @@ static INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
 
 // A command from a menu item whose application data names a callback, or
 // from a toolbar button whose data word names one; 0 when there is none.
-static dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
+dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
 {
     if (HMENU menu = GetMenu(dialog)) {
         MENUITEMINFOW info = {};
@@ -114,7 +119,7 @@ static dialog_callback command_callback_of(HWND dialog, UINT id, HWND sender)
 
 // WM_DRAWITEM for a graphic control: its off-screen picture is copied to the
 // item.  1 when the item was drawn.
-static INT_PTR draw_graphic_item(LPARAM lparam)
+INT_PTR draw_graphic_item(LPARAM lparam)
 {
     const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
     if (!item || !(item->itemAction & ODA_DRAWENTIRE))
@@ -137,7 +142,7 @@ static INT_PTR draw_graphic_item(LPARAM lparam)
 }
 
 // WM_SIZE goes on to the dialog's status bars and toolbars, newest first.
-static void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
+void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
 {
     window_record* bar = next_owned_bar(dialog, nullptr);
     while (bar) {
@@ -153,7 +158,7 @@ static void size_bars(HWND dialog, WPARAM wparam, LPARAM lparam)
 // alone: release on WM_NCDESTROY, graphic items and colours (only for a
 // dialog with a record), then the close command and size changes.
 // `has_record` says whether the dialog had a record before its callback ran.
-static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
+INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
                                 bool has_record)
 {
     if (has_record) {
@@ -179,11 +184,11 @@ static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM
         }
     }
 
-    if (message == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_CLOSE) {
+    if (message == WM_SYSCOMMAND && (wparam & SYSCOMMAND_MASK) == SC_CLOSE) {
         const window_record* record = find_record(dialog);
         if (!record)
             return 0;
-        if (record->graphic_flags & 1)
+        if (record->graphic_flags & GRAPHIC_IGNORE_CLOSE)
             return 1;
         end_dialog(dialog, 0);
         return 1;
@@ -196,7 +201,7 @@ static INT_PTR default_handling(HWND dialog, UINT message, WPARAM wparam, LPARAM
 }
 
 // The dialog callback, then the engine's defaults.
-static INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     const window_record* record = find_record(dialog);
     if (!record)
@@ -215,6 +220,8 @@ static INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam,
     }
     return default_handling(dialog, message, wparam, lparam, true);
 }
+
+}  // namespace
 
 INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {

@@ -3,6 +3,9 @@
 // modal message loop.  It stands on the controls layer: the template takes the
 // thread's default font, the default handling answers colour requests and
 // releases the records of a destroyed dialog.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include "runtime/records/records.h"

@@ -5,19 +5,24 @@
 // again, so it stays responsive without blocking in the window system.
 #include "runtime/dialogs/dialogs.h"
 
+namespace {
+
 // WM_SIZE's first parameter for a dialog shown with this command.
-static uint32_t size_type_for(int32_t show_command)
+uint32_t size_type_for(int32_t show_command)
 {
-    if (show_command == SW_MAXIMIZE)
+    switch (show_command) {
+    case SW_MAXIMIZE:
         return SIZE_MAXIMIZED;
-    if (show_command == SW_MINIMIZE)
+    case SW_MINIMIZE:
         return SIZE_MINIMIZED;
-    return SIZE_RESTORED;
+    default:
+        return SIZE_RESTORED;
+    }
 }
 
 // Offers the message to the dialog's accelerators and then to the dialog
 // manager; true when one of them took it.
-static bool dialog_takes_message(HWND dialog, MSG* message)
+bool dialog_takes_message(HWND dialog, MSG* message)
 {
     const window_record* record = find_record(dialog);
     HACCEL accelerators = record ? record->accelerators : nullptr;
@@ -25,6 +30,8 @@ static bool dialog_takes_message(HWND dialog, MSG* message)
         return true;
     return IsDialogMessageW(dialog, message) != FALSE;
 }
+
+}  // namespace
 
 void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_ref)
 {

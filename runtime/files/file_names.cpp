@@ -6,10 +6,15 @@
 namespace {
 
 const DWORD SETTABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;  // 0x27
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+static_assert(SETTABLE_ATTRIBUTES == 0x27, "the documented settable attributes");
+// The volume-label attribute of the FAT directory entry; the platform headers
+// have no name for it.
+const DWORD FILE_ATTRIBUTE_VOLUME_LABEL = 0x08;
 // Entries delete_file leaves alone: hidden, system, volume label, folders.
-const DWORD KEPT_BY_DELETE = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x08 |
-                             FILE_ATTRIBUTE_DIRECTORY;  // 0x1E
+const DWORD KEPT_BY_DELETE = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                             FILE_ATTRIBUTE_VOLUME_LABEL | FILE_ATTRIBUTE_DIRECTORY;
+static_assert(KEPT_BY_DELETE == 0x1E, "the documented attributes delete leaves alone");
 
 enum { DELETE_PATTERN_UNITS = 256, FOUND_NAME_UNITS = MAX_PATH - 1 };
 

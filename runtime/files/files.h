@@ -6,6 +6,9 @@
 // temporary-string stack: paths as wide strings, texts as byte strings.  Each
 // operation pops its operands in every case.  Failures are reported only
 // through the run-time error number of the calling activation.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include <stdint.h>
@@ -34,6 +37,15 @@ enum : uint8_t {
     FILE_ACCESS_STATED = 0x20,  // a failed open fails at once: no read-only retry
     FILE_ACCESS_WIDE = 0x08,    // the file's text is 16-bit little-endian units
     FILE_ACCESS_LOCK = 0x07,    // lock code 1..4: share mode is the code minus 1
+};
+
+// Lock codes (the access byte's FILE_ACCESS_LOCK bits).
+enum : uint8_t {
+    FILE_LOCK_NONE_STATED = 0,  // others may read
+    FILE_LOCK_EXCLUSIVE = 1,    // no sharing
+    FILE_LOCK_SHARE_READ = 2,   // FILE_SHARE_READ
+    FILE_LOCK_SHARE_WRITE = 3,  // FILE_SHARE_WRITE: others may write
+    FILE_LOCK_SHARE_BOTH = 4,   // FILE_SHARE_READ | FILE_SHARE_WRITE
 };
 
 constexpr uint16_t file_mode_word(uint8_t mode, uint8_t access)
@@ -106,7 +118,7 @@ struct buffer_span {
 buffer_span fill_buffer(file_record* record);
 
 void read_line(int16_t number);       // pushes the line (byte string)
-int32_t end_of_file(int16_t number);  // -1 true, 0 false
+int32_t end_of_file(int16_t number);  // RUNTIME_TRUE or RUNTIME_FALSE
 
 // ---------------------------------------------------------------------------
 // Output and closing.

@@ -223,7 +223,7 @@ bool make_line_string(file_record* record, line_gather& line, string_handle* res
 // false (nothing changed) when the general reader must run.
 bool read_buffered_line(file_record* record, string_handle* result, uint32_t* error)
 {
-    if (is_wide_text(record) || record->device_kind != FILE_DISK || (record->access & FILE_ACCESS_LOCK) > 2 ||
+    if (is_wide_text(record) || record->device_kind != FILE_DISK || (record->access & FILE_ACCESS_LOCK) > FILE_LOCK_SHARE_READ ||
         (record->mode & NOT_INPUT_MODES))
         return false;
     uint32_t cursor = record->cursor;
@@ -289,8 +289,8 @@ buffer_span fill_buffer(file_record* record)
     if (record->device_kind != FILE_DISK)
         return fill_from_stream(record);
     uint8_t lock_code = record->access & FILE_ACCESS_LOCK;
-    // Lock codes 3 and 4 let others write: buffered bytes are never trusted.
-    if (lock_code <= 2 && record->fill > record->cursor)
+    // Lock codes that let others write: buffered bytes are never trusted.
+    if (lock_code <= FILE_LOCK_SHARE_READ && record->fill > record->cursor)
         return {record->cursor, record->fill - record->cursor, 0};
     uint64_t position = record->buffer_base + record->cursor;
     // Until the refill succeeds no buffered byte is available, and the next
@@ -332,25 +332,25 @@ int32_t end_of_file(int16_t number)
     file_record* record = find_file(number);
     if (!record) {
         raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
-        return -1;
+        return RUNTIME_TRUE;
     }
     if (record->mode & (FILE_MODE_OUTPUT | FILE_MODE_APPEND))
-        return 0;
+        return RUNTIME_FALSE;
     if (!(record->mode & FILE_MODE_INPUT))
-        return (record->status & FILE_STATUS_END) ? -1 : 0;
+        return (record->status & FILE_STATUS_END) ? RUNTIME_TRUE : RUNTIME_FALSE;
     // On a disk file nothing is consumed; on a pipe the examined byte is held
     // for the next read_line.
     buffer_span span = fill_buffer(record);
     if (span.error) {
         raise_error(span.error);
-        return -1;
+        return RUNTIME_TRUE;
     }
     if (is_wide_text(record)) {
-        if (span.available < 2 || unit_at<text_unit>(record, span.index) == CTRL_Z)
-            return -1;
-        return 0;
+        if (span.available < sizeof(text_unit) || unit_at<text_unit>(record, span.index) == CTRL_Z)
+            return RUNTIME_TRUE;
+        return RUNTIME_FALSE;
     }
     if (span.available == 0 || record_buffer(record)[span.index] == CTRL_Z)
-        return -1;
-    return 0;
+        return RUNTIME_TRUE;
+    return RUNTIME_FALSE;
 }

@@ -14,7 +14,7 @@ enum { RANDOM_RECORD_LIMIT = 32768 };
 // such files get.  Codes 5..7 are refused by open_file.
 DWORD share_mode_for(uint8_t lock_code)
 {
-    if (lock_code == 0)
+    if (lock_code == FILE_LOCK_NONE_STATED)
         return FILE_SHARE_READ;
     return static_cast<DWORD>(lock_code - 1);
 }
@@ -32,7 +32,7 @@ uint32_t open_by_name(file_record* record, const prepared_path& path)
             desired |= GENERIC_READ;
         if (record->access & FILE_ACCESS_WRITE)
             desired |= GENERIC_WRITE;
-        SECURITY_ATTRIBUTES security = {12, nullptr, TRUE};
+        SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         // Success is decided by the handle alone: OPEN_ALWAYS on an existing
         // file succeeds with ERROR_ALREADY_EXISTS as the last error.
         guard_verdict verdict = guarded_call([&] {
@@ -183,7 +183,7 @@ void open_file(uint16_t mode_word, int32_t record_length, uint32_t base_flag, HA
     // A wide-text line reader needs room for one whole unit.
     if ((access & FILE_ACCESS_WIDE) && (mode & FILE_MODE_INPUT) && record_length < 2)
         record_length = 2;
-    if ((access & FILE_ACCESS_LOCK) > 4) {
+    if ((access & FILE_ACCESS_LOCK) > FILE_LOCK_SHARE_BOTH) {
         raise_error(RUNTIME_ERROR_INVALID_ARGUMENT);
         return;
     }

@@ -2,6 +2,9 @@
 // kept in the window registry and found by window handle.  The records only
 // hold what the layers above make (brushes, fonts, icons, images); giving that
 // back when a record is released is the controls layer's work.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include "runtime/core/core.h"
@@ -10,6 +13,7 @@
 // lparam) -> result; 0 lets the engine's default handling run.
 typedef int32_t (*dialog_callback)(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam);
 
+// window_record.kind bits.
 enum : uint32_t {
     KIND_DIALOG = 0x40000000,
     KIND_CONTROL = 0x20000000,
@@ -22,17 +26,21 @@ enum : uint32_t {
     KIND_IMAGE_BITMAP = 0x00008000,
 };
 
+// Colour codes (window_record.text_color, back_color): a 0x00BBGGRR colour,
+// or one of these.
 enum : int32_t {
     COLOR_CODE_SYSTEM = -1,
     COLOR_CODE_TRANSPARENT = -2,
     COLOR_CODE_NOT_SET = -3,
 };
 
+// A control id that names the dialog itself.
 enum : uint32_t { SELF_ID = 0x80000000u };
 
 // Rows of the control class table that the engine and the controls treat
 // apart (window_record.class_index).
 enum : uint32_t {
+    ROW_PUSH_BUTTON = 1,
     ROW_SCROLLBAR = 8,
     ROW_EDIT = 9,
     ROW_IMAGE_FIRST = 10,
@@ -63,7 +71,7 @@ struct window_record {
     HWND hwnd;                    // the window this record belongs to (not owned: the window system owns it)
     HWND owner;                   // dialog: parent given to create_dialog; control: its dialog
     uint32_t kind;                // KIND_* bits
-    uint32_t graphic_flags;       // bit 0: ignore the close command (graphic runtime only)
+    uint32_t graphic_flags;       // GRAPHIC_IGNORE_CLOSE (graphic runtime only)
     uint32_t graphic_word;
     int32_t show_command;         // dialog: SW_SHOW / SW_MAXIMIZE / SW_MINIMIZE
     uintptr_t font;               // dialog: HFONT from WM_GETFONT (not owned); control: run-time font number
@@ -89,6 +97,8 @@ struct window_record {
     HICON small_icon;             // owned: 16 x 16 icon
     uint32_t graphic_more[4];
 };
+
+enum : uint32_t { GRAPHIC_IGNORE_CLOSE = 1 };  // window_record::graphic_flags: the close command does nothing
 
 // Slots of window_record::graphic_block used by the engine's release and
 // WM_DRAWITEM handling.  Everything in the block is owned by the record.

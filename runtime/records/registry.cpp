@@ -13,13 +13,15 @@
 window_record* g_registry_head = nullptr;
 spin_lock g_registry_lock = {0};
 
-static bool is_graphic_class(uint32_t class_index)
+namespace {
+
+bool is_graphic_class(uint32_t class_index)
 {
     return class_index == ROW_GRAPHIC || class_index == ROW_OWNER_DRAWN ||
            class_index == GRAPHIC_WINDOW_CLASS;
 }
 
-static window_record* find_record_unlocked(HWND hwnd)
+window_record* find_record_unlocked(HWND hwnd)
 {
     for (window_record* record = g_registry_head; record; record = record->next) {
         if (record->hwnd == hwnd)
@@ -27,6 +29,8 @@ static window_record* find_record_unlocked(HWND hwnd)
     }
     return nullptr;
 }
+
+}  // namespace
 
 window_record* find_record(HWND hwnd)
 {
@@ -79,10 +83,12 @@ HWND first_owned_control(HWND owner)
     return nullptr;
 }
 
+namespace {
+
 // The walk behind next_owned and next_owned_bar.  `after` must still be in the
 // registry; when it is not, the walk ends.  The plain walk takes every record
 // the window owns: a tab control owns the dialog records of its pages.
-static window_record* next_owned_where(HWND owner, window_record* after, bool bars_only)
+window_record* next_owned_where(HWND owner, window_record* after, bool bars_only)
 {
     lock_hold hold(&g_registry_lock);
     window_record* record = g_registry_head;
@@ -104,6 +110,8 @@ static window_record* next_owned_where(HWND owner, window_record* after, bool ba
     }
     return nullptr;
 }
+
+}  // namespace
 
 window_record* next_owned_bar(HWND owner, window_record* after)
 {

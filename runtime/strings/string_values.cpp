@@ -71,13 +71,17 @@ string_handle copy_wide_string(const wchar_t* units, uint32_t count)
 
 // ---------------------------------------------------------------------------
 
-static void push_entry(string_handle h)
+namespace {
+
+void push_entry(string_handle h)
 {
     procedure_frame* frame = current_frame();
     if (!frame || frame->depth >= TEMP_STACK_SIZE)
         temp_stack_overflow();
     frame->temps[frame->depth++] = h;
 }
+
+}  // namespace
 
 void push_borrowed(string_handle h)
 {

@@ -12,6 +12,9 @@
 // activation's temporary-string stack and leave their results there.  Every
 // operation removes exactly its operands and leaves exactly one result (or
 // none), also when it fails.
+//
+// The run-time's conventions (truth values, helper linkage, W calls, failures)
+// are said once, in core.h.
 #pragma once
 
 #include "runtime/core/core.h"

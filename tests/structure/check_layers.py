@@ -5,12 +5,15 @@ The folder graph comes from the #include "runtime/..." and #include "app/..."
 lines of runtime/ and app/: it must have no circle.  Each runtime folder X
 builds the library runtime_X, and its target_link_libraries must name exactly
 the runtime libraries of the folders X includes, so that the build shows the
-same one-way order as the sources.
+same one-way order as the sources.  Given the built libraries, it also
+checks their symbols: a library may use symbols only of the libraries it
+links, directly or through them.
 
-Usage: check_layers.py SOURCE_DIR
+Usage: check_layers.py SOURCE_DIR [NM runtime_X=path/to/libruntime_X.a ...]
 """
 import os
 import re
+import subprocess
 import sys
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"((?:runtime/[^/"]+)|app)/[^"]*"', re.M)
@@ -84,6 +87,45 @@ def link_graph(root):
     return links
 
 
+def symbols(nm, archive):
+    """The symbols the archive defines and the ones it leaves undefined."""
+    listing = subprocess.run([nm, archive], check=True, capture_output=True, text=True).stdout
+    defined, undefined = set(), set()
+    for line in listing.splitlines():
+        parts = line.split()
+        if len(parts) == 2 and parts[0] == 'U':
+            undefined.add(parts[1])
+        elif len(parts) == 3 and parts[1].isupper() and parts[1] != 'U':
+            defined.add(parts[2])
+    return defined, undefined - defined
+
+
+def below(library, links):
+    """Every library that `library` links, directly or through others."""
+    seen, todo = set(), list(links.get(library, ()))
+    while todo:
+        other = todo.pop()
+        if other not in seen:
+            seen.add(other)
+            todo.extend(links.get(other, ()))
+    return seen
+
+
+def symbol_failures(nm, archives, links):
+    table = {name: symbols(nm, path) for name, path in archives.items()}
+    failures = []
+    for user, (_, needed) in sorted(table.items()):
+        allowed = below(user, links)
+        for owner, (defined, _) in sorted(table.items()):
+            if owner == user or owner in allowed:
+                continue
+            used = sorted(needed & defined)
+            if used:
+                failures.append('%s uses %s of %s, which it does not link' %
+                                (user, ', '.join(used[:3]), owner))
+    return failures
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.getcwd()
     failures = []
@@ -93,7 +135,8 @@ def main():
         steps = ['%s (%s)' % (a, graph[a][b]) for a, b in zip(circle, circle[1:])]
         failures.append('the folders include each other in a circle: ' + ' -> '.join(steps) +
                         ' -> ' + circle[-1])
-    for folder, build in sorted(link_graph(root).items()):
+    layers = link_graph(root)
+    for folder, build in sorted(layers.items()):
         library = folder.replace('/', '_')
         if build['libraries'] != [library]:
             failures.append('%s/CMakeLists.txt builds %s, not the one library %s' %
@@ -106,6 +149,10 @@ def main():
             failures.append('%s links %s but includes nothing of it' % (library, extra))
         if 'app' in graph.get(folder, {}):
             failures.append('%s includes the application (%s)' % (folder, graph[folder]['app']))
+    if len(sys.argv) > 3:
+        archives = dict(argument.split('=', 1) for argument in sys.argv[3:])
+        links = {folder.replace('/', '_'): build['links'] for folder, build in layers.items()}
+        failures += symbol_failures(sys.argv[2], archives, links)
     for line in failures:
         print('FAIL: ' + line)
     if failures:
