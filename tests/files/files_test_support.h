@@ -9,11 +9,20 @@
 #include "runtime/files/files.h"
 #include "tests/support/test_support.h"
 
-// Mode words used by the tests.
-const uint16_t INPUT_LOCKED = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 1);
-const uint16_t APPEND_LOCKED = file_mode_word(FILE_MODE_APPEND,
-                                              FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 1);
-const uint16_t OUTPUT_LOCKED = file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 1);
+// Mode words used by the tests: no sharing, or sharing both ways (the test
+// may look at the file while it is open).
+const uint8_t STATED_WRITE = FILE_ACCESS_WRITE | FILE_ACCESS_STATED;
+const uint16_t INPUT_LOCKED =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_EXCLUSIVE);
+const uint16_t APPEND_LOCKED =
+    file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_READ | STATED_WRITE | FILE_LOCK_EXCLUSIVE);
+const uint16_t OUTPUT_LOCKED = file_mode_word(FILE_MODE_OUTPUT, STATED_WRITE | FILE_LOCK_EXCLUSIVE);
+const uint16_t INPUT_SHARED =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_SHARE_BOTH);
+const uint16_t APPEND_SHARED =
+    file_mode_word(FILE_MODE_APPEND, STATED_WRITE | FILE_LOCK_SHARE_BOTH);
+const uint16_t OUTPUT_SHARED =
+    file_mode_word(FILE_MODE_OUTPUT, STATED_WRITE | FILE_LOCK_SHARE_BOTH);
 
 // Opens `path` under `number` and gives the error number (0 on success).
 uint32_t open_path(const std::string& path, uint16_t mode_word, int32_t record_length, int16_t number);

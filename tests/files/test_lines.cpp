@@ -7,6 +7,9 @@
 
 namespace {
 
+const uint16_t WIDE_INPUT =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | FILE_LOCK_EXCLUSIVE);
+
 std::vector<line_read> read_file_lines(const std::string& bytes, int32_t record_length,
                                        uint16_t mode_word = INPUT_LOCKED)
 {
@@ -114,10 +117,10 @@ TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
     write_file_bytes(folder.file("t.txt"), "abc\x1A" "def");
     ASSERT_EQ(open_path(folder.file("t.txt"), INPUT_LOCKED, 128, 1), 0u);
     EXPECT_EQ(read_one_line(1), (line_read{"abc", 0}));
-    EXPECT_EQ(end_of_file(1), -1);
+    EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
     EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
     EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
-    EXPECT_EQ(end_of_file(1), -1);
+    EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
     EXPECT_EQ(error_number(), 0u);
     close_file(1, 0);
 }
@@ -126,11 +129,11 @@ TEST(files_lines, wrong_number_and_wrong_mode)
 {
     scratch_folder folder;
     EXPECT_EQ(read_one_line(5), (line_read{"", RUNTIME_ERROR_BAD_FILE_NUMBER}));
-    EXPECT_EQ(end_of_file(5), -1);
+    EXPECT_EQ(end_of_file(5), RUNTIME_TRUE);
     EXPECT_EQ(error_number(), RUNTIME_ERROR_FILE_NOT_FOUND) << "end_of_file of a number not open";
     ASSERT_EQ(open_path(folder.file("out.txt"), OUTPUT_LOCKED, 1, 5), 0u);
     EXPECT_EQ(read_one_line(5), (line_read{"", RUNTIME_ERROR_BAD_FILE_MODE}));
-    EXPECT_EQ(end_of_file(5), 0) << "an output file is never at its end";
+    EXPECT_EQ(end_of_file(5), RUNTIME_FALSE) << "an output file is never at its end";
     EXPECT_EQ(error_number(), 0u);
     file_record* record = find_file(5);
     ASSERT_NE(record, nullptr);
@@ -157,10 +160,10 @@ TEST(files_lines, test_lock_codes_3_and_4_read_what_others_wrote)
         SetFilePointer(writer, 5, nullptr, FILE_BEGIN);
         WriteFile(writer, "TWO\r\nthree", 10, &written, nullptr);
         CloseHandle(writer);
-        EXPECT_EQ(end_of_file(1), 0);
+        EXPECT_EQ(end_of_file(1), RUNTIME_FALSE);
         EXPECT_EQ(read_one_line(1), (line_read{"TWO", 0})) << "lock code " << int(lock_code);
         EXPECT_EQ(read_one_line(1), (line_read{"three", 0})) << "lock code " << int(lock_code);
-        EXPECT_EQ(end_of_file(1), -1);
+        EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
         close_file(1, 0);
     }
 }
@@ -191,9 +194,9 @@ TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte
     EXPECT_EQ(read_one_line(3), (line_read{"ab", 0}));
     // The byte after the CR is not examined by read_line; end_of_file looks
     // at it and keeps it for the next line.
-    EXPECT_EQ(end_of_file(3), 0);
+    EXPECT_EQ(end_of_file(3), RUNTIME_FALSE);
     EXPECT_EQ(read_one_line(3), (line_read{"\ncd", 0}));
-    EXPECT_EQ(end_of_file(3), -1) << "the Ctrl-Z is held";
+    EXPECT_EQ(end_of_file(3), RUNTIME_TRUE) << "the Ctrl-Z is held";
     EXPECT_EQ(read_one_line(3), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
     close_file(3, 0);
     CloseHandle(pipe);
@@ -201,7 +204,6 @@ TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte
 
 TEST(files_lines, test_pipes_end_their_text_when_the_writer_has_gone)
 {
-    const uint16_t wide_input = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1);
     struct pipe_case {
         std::string bytes;
         uint16_t mode_word;  // wide text is read a unit at a time
@@ -209,7 +211,7 @@ TEST(files_lines, test_pipes_end_their_text_when_the_writer_has_gone)
     };
     const pipe_case cases[] = {
         {"xy", INPUT_LOCKED, {{"xy", 0}}},
-        {std::string("h\0i\0\r\0\n\0y\0o\0", 12), wide_input, {{"hi", 0}, {"\nyo", 0}}},
+        {std::string("h\0i\0\r\0\n\0y\0o\0", 12), WIDE_INPUT, {{"hi", 0}, {"\nyo", 0}}},
     };
     for (const pipe_case& c : cases) {
         HANDLE pipe = open_pipe(c.bytes, c.mode_word, 1);
@@ -222,13 +224,12 @@ TEST(files_lines, test_pipes_end_their_text_when_the_writer_has_gone)
 
 TEST(files_lines, wide_text_lines)
 {
-    const uint16_t wide_input = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1);
     std::wstring text = L"one\r\ntwo\r\rthree\nfour";
     text.push_back(0x0D0A);  // one unit whose bytes are CR LF: not a line end
     text += L"\r\n\x1A" L"after";
     std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     for (int32_t record_length : {1, 2, 3, 5, 128}) {
-        std::vector<line_read> got = read_file_lines(bytes + "!", record_length, wide_input);
+        std::vector<line_read> got = read_file_lines(bytes + "!", record_length, WIDE_INPUT);
         std::vector<line_read> expected = {{"one", 0}, {"two", 0}, {"", 0}, {"three\nfour?", 0}};
         EXPECT_EQ(got, expected) << "record length " << record_length << ": got " << describe(got);
     }

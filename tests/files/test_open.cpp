@@ -7,8 +7,10 @@
 
 namespace {
 
-const uint16_t RANDOM_LOCKED = file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1);
-const uint16_t DEVICE_LOCKED = file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | 1);
+const uint16_t RANDOM_LOCKED =
+    file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_LOCK_EXCLUSIVE);
+const uint16_t DEVICE_LOCKED =
+    file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | FILE_LOCK_EXCLUSIVE);
 
 struct open_failure_case {
     const char* name;  // in a folder that holds there.txt; "" is the empty path, NUL the device
@@ -32,7 +34,8 @@ const open_failure_case open_failures[] = {
      RUNTIME_ERROR_INVALID_ARGUMENT},
     {"there.txt", DEVICE_LOCKED, 1, 1, RUNTIME_ERROR_DEVICE_MODE},
     {"absent.txt", DEVICE_LOCKED, 1, 1, RUNTIME_ERROR_DEVICE_MODE},
-    {"NUL", file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | 4), 1, 1, RUNTIME_ERROR_BAD_FILE_MODE},
+    {"NUL", file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_LOCK_SHARE_BOTH), 1, 1,
+     RUNTIME_ERROR_BAD_FILE_MODE},
 };
 
 }  // namespace
@@ -106,8 +109,7 @@ TEST(files_open, output_empties_an_existing_file_and_takes_record_length_zero)
     scratch_folder folder;
     std::string path = folder.file("out.txt");
     write_file_bytes(path, "old contents that must go");
-    // Lock code 4 lets the test look at the file while it is open.
-    ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0, 4), 0u);
+    ASSERT_EQ(open_path(path, OUTPUT_SHARED, 0, 4), 0u);
     EXPECT_EQ(find_file(4)->record_length, 1);
     EXPECT_EQ(file_bytes(path), "");
     EXPECT_EQ(print_text(4, "new"), 0u);
@@ -143,16 +145,18 @@ struct sharing_case {
 
 const sharing_case sharing_cases[] = {
     // Lock code 0 (none stated) lets others read but not write.
-    {0, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
-    {0, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
-    {1, INPUT_LOCKED, RUNTIME_ERROR_PERMISSION_DENIED},
-    {1, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
-    {2, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 2), 0},
-    {2, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
-    {3, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), RUNTIME_ERROR_PERMISSION_DENIED},
-    {3, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0},
-    {4, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
-    {4, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0},
+    {FILE_LOCK_NONE_STATED, INPUT_SHARED, 0},
+    {FILE_LOCK_NONE_STATED, APPEND_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_EXCLUSIVE, INPUT_LOCKED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_EXCLUSIVE, INPUT_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_SHARE_READ,
+     file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_SHARE_READ),
+     0},
+    {FILE_LOCK_SHARE_READ, APPEND_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_SHARE_WRITE, INPUT_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_SHARE_WRITE, APPEND_SHARED, 0},
+    {FILE_LOCK_SHARE_BOTH, INPUT_SHARED, 0},
+    {FILE_LOCK_SHARE_BOTH, APPEND_SHARED, 0},
 };
 
 }  // namespace
@@ -182,7 +186,8 @@ TEST(files_open, lock_code_1_refuses_a_second_process)
     std::string helper = "\"" + executable_folder() + "file_open_helper.exe\" 1A1 \"" + path + "\"";
     EXPECT_EQ(run_program(helper), 0) << "the helper opens the file while nobody holds it";
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    EXPECT_EQ(run_program(helper), static_cast<int>(RUNTIME_ERROR_PERMISSION_DENIED)) << "the second process must get a sharing violation";
+    EXPECT_EQ(run_program(helper), static_cast<int>(RUNTIME_ERROR_PERMISSION_DENIED))
+        << "the second process must get a sharing violation";
     close_file(1, 0);
     EXPECT_EQ(run_program(helper), 0) << "closing gives the file free again";
 }
@@ -230,7 +235,8 @@ TEST(files_open, write_access_falls_back_to_reading_unless_access_is_stated)
     write_file_bytes(path, "kept\r\n");
     bool privileged = writes_to_read_only_files(folder);
     ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_READONLY));
-    uint16_t unstated = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1);
+    uint16_t unstated =
+        file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_LOCK_EXCLUSIVE);
     uint32_t plain = open_path(path, unstated, 128, 1);
     EXPECT_EQ(plain, 0u) << "the open must fall back to reading";
     uint8_t access = find_file(1) ? find_file(1)->access : 0;
@@ -303,12 +309,13 @@ TEST(files_open, an_attached_handle_is_used_and_left_open)
 
 TEST(files_open, device_mode_opens_a_character_device)
 {
-    uint16_t shared_device = file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 4);
+    uint16_t shared_device = file_mode_word(
+        FILE_MODE_DEVICE, FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_LOCK_SHARE_BOTH);
     ASSERT_EQ(open_path("NUL", shared_device, 1, 9), 0u);
     file_record* record = find_file(9);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->device_kind, FILE_OTHER);
-    EXPECT_EQ(end_of_file(9), 0) << "no end has been reached on a device";
+    EXPECT_EQ(end_of_file(9), RUNTIME_FALSE) << "no end has been reached on a device";
     close_file(9, 0);
     EXPECT_EQ(error_number(), 0u);
 }

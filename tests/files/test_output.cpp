@@ -6,7 +6,8 @@
 TEST(files_output, test_saving_a_text_as_one_line)
 {
     // A wide text file gets UTF-16 units and a wide line end.
-    const uint16_t WIDE_OUTPUT = file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_WIDE | 1);
+    const uint16_t WIDE_OUTPUT = file_mode_word(
+        FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_WIDE | FILE_LOCK_EXCLUSIVE);
     struct save_case {
         uint16_t mode_word;
         std::string text;
@@ -101,7 +102,7 @@ TEST(files_output, an_output_file_ends_where_writing_ended)
     // past the end of what was written: lock code 4 lets one in.
     scratch_folder folder;
     std::string path = folder.file("o.txt");
-    ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | 4), 1, 1), 0u);
+    ASSERT_EQ(open_path(path, OUTPUT_SHARED, 1, 1), 0u);
     EXPECT_EQ(print_text(1, "short"), 0u);
     HANDLE other = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
