@@ -10,6 +10,8 @@ HWND g_dropped_combo = nullptr;
 namespace {
 
 const UINT REFRESH_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
+// Owners refresh_window goes up at most.
+const int OWNER_CHAIN_LIMIT = 64;
 
 // System colour indexes standing in for -1, by message from
 // WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC.
@@ -161,7 +163,7 @@ void refresh_window(HWND window)
     RedrawWindow(window, nullptr, nullptr, REFRESH_FLAGS);
     // A transparent window shows its owner through it: redraw what it covers.
     // The bound keeps a malformed owner chain from looping.
-    for (int depth = 0; depth < 64; ++depth) {
+    for (int depth = 0; depth < OWNER_CHAIN_LIMIT; ++depth) {
         const window_record* record = find_record(window);
         if (!record || record->back_color != COLOR_CODE_TRANSPARENT || !record->owner)
             return;

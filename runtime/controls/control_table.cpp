@@ -119,8 +119,8 @@ struct taken_string {
 // A new scroll bar's range, page and position.
 enum { SCROLL_RANGE_END = 100, SCROLL_PAGE = 10 };
 
-// RT_BITMAP as a wide resource type.
-const wchar_t* const BITMAP_RESOURCE = MAKEINTRESOURCEW(2);
+// RT_BITMAP as a wide resource type (an integer type: the same in both forms).
+const wchar_t* const BITMAP_RESOURCE = reinterpret_cast<const wchar_t*>(RT_BITMAP);
 
 bool is_image_row(uint32_t row)
 {

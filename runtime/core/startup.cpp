@@ -12,6 +12,7 @@ const DWORD START_CONTROL_CLASSES = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES 
                                     ICC_PAGESCROLLER_CLASS | ICC_NATIVEFNTCTL_CLASS |
                                     ICC_STANDARD_CLASSES;
 static_assert(START_CONTROL_CLASSES == 0x706F, "the documented class mask");
+static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record's documented size");
 
 runtime_state g_runtime = {nullptr, L"", SW_SHOWDEFAULT, {}, TLS_OUT_OF_INDEXES, nullptr, 0, nullptr};
 
@@ -52,7 +53,7 @@ void start_runtime(const program_image& program)
     g_runtime.main_thread = nullptr;
 
     memset(&g_runtime.version, 0, sizeof g_runtime.version);
-    g_runtime.version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);  // 148
+    g_runtime.version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     GetVersionExA(&g_runtime.version);
     if (g_runtime.version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
         MessageBoxA(nullptr, "Win98 No Support", nullptr, MB_TASKMODAL | MB_SETFOREGROUND);

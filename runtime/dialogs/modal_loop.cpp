@@ -7,6 +7,9 @@
 
 namespace {
 
+// How long the loop sleeps when the queue is empty.
+const DWORD IDLE_SLEEP_MILLISECONDS = 1;
+
 // WM_SIZE's first parameter for a dialog shown with this command.
 uint32_t size_type_for(int32_t show_command)
 {
@@ -78,7 +81,7 @@ void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_re
                 break;
             if (idle_messages && owner)
                 SendMessageW(owner, WM_ENTERIDLE, MSGF_DIALOGBOX, reinterpret_cast<LPARAM>(dialog));
-            Sleep(1);
+            Sleep(IDLE_SLEEP_MILLISECONDS);
             continue;
         }
         if (IsWindow(dialog) && dialog_takes_message(dialog, &message)) {
@@ -132,7 +135,7 @@ int32_t pump_messages()
 {
     MSG message;
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        Sleep(1);
+        Sleep(IDLE_SLEEP_MILLISECONDS);
         return g_live_dialogs;
     }
     HWND active = g_active_dialog;

@@ -83,7 +83,8 @@ spin_lock guard_lock;
 
 // The caller's complete x87 state (control word, status word, tag word,
 // register stack) while the operation runs.  Guarded by guard_lock.
-alignas(16) uint8_t fpu_save_area[108];
+enum { FNSAVE_AREA_BYTES = 108 };  // what fnsave stores in 32-bit protected mode
+alignas(16) uint8_t fpu_save_area[FNSAVE_AREA_BYTES];
 
 }  // namespace
 
