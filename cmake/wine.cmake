@@ -9,22 +9,14 @@ find_program(WINE_PROGRAM wine REQUIRED)
 find_program(WINESERVER_PROGRAM NAMES wineserver PATHS /usr/lib/wine /usr/lib/i386-linux-gnu/wine REQUIRED)
 
 set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of this build tree")
-set(WINE_ENVIRONMENT
-    "WINEPREFIX=${WINE_PREFIX}"
-    "WINEARCH=win32"
-    "WINEDEBUG=-all"
-    # winedbg disabled: a crashing test ends at once instead of waiting in the debugger.
-    "WINEDLLOVERRIDES=mscoree,mshtml,winedbg.exe=d")
+# The shared Wine environment (cmake/wine.env, also sourced by the scripts).
+file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/wine.env" WINE_ENVIRONMENT REGEX "^[A-Z_]+=")
+list(PREPEND WINE_ENVIRONMENT "WINEPREFIX=${WINE_PREFIX}")
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${WINE_ENVIRONMENT} ${WINE_PROGRAM})
 
 if(NOT EXISTS "${WINE_PREFIX}/system.reg")
   message(STATUS "Creating the Wine prefix ${WINE_PREFIX}")
-  execute_process(COMMAND env ${WINE_ENVIRONMENT} ${WINE_PROGRAM} wineboot -i
-                  OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE wineboot_result)
-  # Without a display, windows are created on the null driver; under Xvfb the
-  # same prefix draws on X11.
-  execute_process(COMMAND env ${WINE_ENVIRONMENT} ${WINE_PROGRAM} reg add
-                          "HKCU\\Software\\Wine\\Drivers" /v Graphics /d x11,null /f
+  execute_process(COMMAND env ${WINE_ENVIRONMENT} sh "${CMAKE_SOURCE_DIR}/scripts/make_wine_prefix.sh"
                   OUTPUT_QUIET ERROR_QUIET)
   # The refusal test starts a copy of a program under this name: Wine reports
   # a Windows 98 platform to it and to nothing else.

@@ -1,10 +1,10 @@
 # Sourced by the scripts: where the build lives and how Wine is run for it.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$repo/build"
+set -a
+. "$repo/cmake/wine.env"
+set +a
 export WINEPREFIX="$build/wineprefix"
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe=d"
 wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 # configure_and_build [target...]: everything when no target is named.

@@ -1,6 +1,8 @@
 // Control colours: the codes stored, the answers to WM_CTLCOLOR*, and the
 // brushes shared between records and deleted with the last of them.
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 #include <commctrl.h>
 
@@ -147,7 +149,7 @@ TEST(controls_colors, test_dialog_coloured_through_self_id)
 TEST(controls_colors, test_combo_parts_coloured_as_their_combo)
 {
     test_dialog dialog;
-    HWND combo = add_test_control(dialog.hwnd, 24, 30, L"", 0, 0, 100, 80);
+    HWND combo = add_test_control(dialog.hwnd, 24, 30, L"", {.height = 80});
     ASSERT_NE(combo, nullptr);
     HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
     ASSERT_NE(edit, nullptr) << "a drop-down combo box has an edit field";
@@ -243,7 +245,7 @@ TEST(controls_colors, test_shared_brush_deleted_once_with_its_last_record)
 TEST(controls_colors, test_scroll_bar_takes_dialog_background)
 {
     test_dialog dialog;
-    HWND bar = add_test_control(dialog.hwnd, 8, 5, L"", 0, 0, 100, 20);
+    HWND bar = add_test_control(dialog.hwnd, 8, 5, L"");
     // The dialog has no background of its own: the bar keeps its code, no brush.
     set_control_color(dialog.hwnd, 5, -1, -1);
     EXPECT_EQ(find_record(bar)->back_color, -1);
@@ -260,9 +262,9 @@ TEST(controls_colors, test_self_drawing_controls_get_colours_sent)
 {
     test_dialog dialog;
     set_control_color(dialog.hwnd, SELF_ID, 0, 0x112233);
-    HWND list = add_test_control(dialog.hwnd, 17, 1, L"", 0, 0, 100, 60);
-    HWND tree = add_test_control(dialog.hwnd, 18, 2, L"", 0, 0, 100, 60);
-    HWND bar = add_test_control(dialog.hwnd, 19, 3, L"", 0, 0, 100, 20);
+    HWND list = add_test_control(dialog.hwnd, 17, 1, L"", {.height = 60});
+    HWND tree = add_test_control(dialog.hwnd, 18, 2, L"", {.height = 60});
+    HWND bar = add_test_control(dialog.hwnd, 19, 3, L"");
 
     set_control_color(dialog.hwnd, 1, 0x0000FF, -2);
     EXPECT_EQ(static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)), CLR_NONE);
@@ -301,7 +303,9 @@ TEST(controls_colors, test_without_records_nothing_changes)
 TEST(controls_colors, test_slate_box_painted_white_on_green_at_next_repaint)
 {
     test_dialog dialog(KIND_PIXELS, 300, 200);
-    HWND box = add_test_control(dialog.hwnd, 9, 1001, L"", 0x50001005, WS_EX_CLIENTEDGE, 280, 180);
+    HWND box = add_test_control(
+        dialog.hwnd, 9, 1001, L"",
+        {.style = 0x50001005, .ex_style = WS_EX_CLIENTEDGE, .width = 280, .height = 180});
     ShowWindow(dialog.hwnd, SW_SHOWNOACTIVATE);
     UpdateWindow(dialog.hwnd);
     set_control_color(dialog.hwnd, 1001, 0xFFFFFF, make_color(0, 64, 0));

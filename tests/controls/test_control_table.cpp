@@ -1,6 +1,8 @@
 // Control creation from the class table: window classes, the style rules,
 // the records, the finishing steps of each row, and image resources.
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 #include <commctrl.h>
 
@@ -47,7 +49,7 @@ struct row_case {
     int32_t width, height;
     const wchar_t* text;
     const wchar_t* class_name;  // passed for rows 0 and 23
-    const wchar_t* window_class;
+    const char* window_class;
     uint32_t created_style;     // what CreateWindowExW receives
     uint32_t created_ex_style;
     // Bits that the window class itself may change once it exists; the
@@ -69,75 +71,75 @@ const uint32_t TAB_CHANGES = WS_CLIPSIBLINGS;
 
 const row_case row_cases[] = {
     // Defaults (style 0).
-    {"push button", 1, 0, 0, 100, 20, L"Push", L"", L"Button", 0x50010000, 0, 0, 0},
-    {"three-state check box", 2, 0, 0, 100, 20, L"Three", L"", L"Button", 0x50010006, 0, 0, 0},
-    {"check box", 3, 0, 0, 100, 20, L"Check", L"", L"Button", 0x50010003, 0, 0, 0},
-    {"group frame", 4, 0, 0, 100, 20, L"Group", L"", L"Button", 0x50000007, 0, 0, 0},
-    {"label", 5, 0, 0, 100, 20, L"Label", L"", L"Static", 0x50000000, 0, 0, 0},
-    {"etched frame", 6, 0, 0, 100, 20, L"", L"", L"Static", 0x50000012, 0, 0, 0},
-    {"option button", 7, 0, 0, 100, 20, L"Option", L"", L"Button", 0x50010009, 0, 0, 0},
-    {"scroll bar wide", 8, 0, 0, 100, 20, L"", L"", L"ScrollBar", 0x50000000, 0, 0, 0},
-    {"scroll bar tall", 8, 0, 0, 20, 100, L"", L"", L"ScrollBar", 0x50000001, 0, 0, 0},
-    {"scroll bar square", 8, 0, 0, 100, 100, L"", L"", L"ScrollBar", 0x50000000, 0, 0, 0},
-    {"text box", 9, 0, 0, 100, 20, L"Text", L"", L"Edit", 0x50010080, WS_EX_CLIENTEDGE,
+    {"push button", 1, 0, 0, 100, 20, L"Push", L"", "Button", 0x50010000, 0, 0, 0},
+    {"three-state check box", 2, 0, 0, 100, 20, L"Three", L"", "Button", 0x50010006, 0, 0, 0},
+    {"check box", 3, 0, 0, 100, 20, L"Check", L"", "Button", 0x50010003, 0, 0, 0},
+    {"group frame", 4, 0, 0, 100, 20, L"Group", L"", "Button", 0x50000007, 0, 0, 0},
+    {"label", 5, 0, 0, 100, 20, L"Label", L"", "Static", 0x50000000, 0, 0, 0},
+    {"etched frame", 6, 0, 0, 100, 20, L"", L"", "Static", 0x50000012, 0, 0, 0},
+    {"option button", 7, 0, 0, 100, 20, L"Option", L"", "Button", 0x50010009, 0, 0, 0},
+    {"scroll bar wide", 8, 0, 0, 100, 20, L"", L"", "ScrollBar", 0x50000000, 0, 0, 0},
+    {"scroll bar tall", 8, 0, 0, 20, 100, L"", L"", "ScrollBar", 0x50000001, 0, 0, 0},
+    {"scroll bar square", 8, 0, 0, 100, 100, L"", L"", "ScrollBar", 0x50000000, 0, 0, 0},
+    {"text box", 9, 0, 0, 100, 20, L"Text", L"", "Edit", 0x50010080, WS_EX_CLIENTEDGE,
      EDIT_CHANGES, 0},
-    {"image, bitmap", 10, 0, 0, 100, 20, L"#301", L"", L"Static", 0x5000000E, 0, 0, 0},
-    {"image at client size", 11, 0, 0, 100, 20, L"#301", L"", L"Static", 0x5000000E, 0, 0, 0},
-    {"image button", 12, 0, 0, 100, 20, L"#301", L"", L"Button", 0x50010080, 0, 0, 0},
-    {"image button at size", 13, 0, 0, 100, 20, L"#301", L"", L"Button", 0x50010080, 0, 0, 0},
-    {"graphic control", 14, 0, 0, 100, 20, L"", L"", L"Static", 0x5001000D, 0, 0, 0},
-    {"owner-drawn static", 15, 0, 0, 100, 20, L"", L"", L"Static", 0x5001000D, 0, 0, 0},
-    {"header", 16, 0, 0, 100, 20, L"", L"", L"SysHeader32", 0x50000000, 0, 0, 0},
-    {"list view", 17, 0, 0, 100, 20, L"", L"", L"SysListView32", 0x50000009, 0, 0, 0},
-    {"tree view", 18, 0, 0, 100, 20, L"", L"", L"SysTreeView32", 0x50010027, 0, 0, 0},
-    {"progress bar", 19, 0, 0, 100, 20, L"", L"", L"msctls_progress32", 0x50800000, 0,
+    {"image, bitmap", 10, 0, 0, 100, 20, L"#301", L"", "Static", 0x5000000E, 0, 0, 0},
+    {"image at client size", 11, 0, 0, 100, 20, L"#301", L"", "Static", 0x5000000E, 0, 0, 0},
+    {"image button", 12, 0, 0, 100, 20, L"#301", L"", "Button", 0x50010080, 0, 0, 0},
+    {"image button at size", 13, 0, 0, 100, 20, L"#301", L"", "Button", 0x50010080, 0, 0, 0},
+    {"graphic control", 14, 0, 0, 100, 20, L"", L"", "Static", 0x5001000D, 0, 0, 0},
+    {"owner-drawn static", 15, 0, 0, 100, 20, L"", L"", "Static", 0x5001000D, 0, 0, 0},
+    {"header", 16, 0, 0, 100, 20, L"", L"", "SysHeader32", 0x50000000, 0, 0, 0},
+    {"list view", 17, 0, 0, 100, 20, L"", L"", "SysListView32", 0x50000009, 0, 0, 0},
+    {"tree view", 18, 0, 0, 100, 20, L"", L"", "SysTreeView32", 0x50010027, 0, 0, 0},
+    {"progress bar", 19, 0, 0, 100, 20, L"", L"", "msctls_progress32", 0x50800000, 0,
      PROGRESS_CHANGES, PROGRESS_EX_CHANGES},
-    {"status bar", 20, 0, 0, 100, 20, L"", L"", L"msctls_statusbar32", 0x50000003, 0, 0, 0},
-    {"toolbar", 21, 0, 0, 100, 20, L"", L"", L"ToolbarWindow32", 0x50800801, 0, 0, 0},
-    {"tab control", 22, 0, 0, 100, 20, L"", L"", L"SysTabControl32", 0x56010000, 0, TAB_CHANGES,
+    {"status bar", 20, 0, 0, 100, 20, L"", L"", "msctls_statusbar32", 0x50000003, 0, 0, 0},
+    {"toolbar", 21, 0, 0, 100, 20, L"", L"", "ToolbarWindow32", 0x50800801, 0, 0, 0},
+    {"tab control", 22, 0, 0, 100, 20, L"", L"", "SysTabControl32", 0x56010000, 0, TAB_CHANGES,
      0},
-    {"named class", 23, 0x50000001, 0, 100, 20, L"Hosted", L"STATIC", L"Static", 0x50000001, 0, 0,
+    {"named class", 23, 0x50000001, 0, 100, 20, L"Hosted", L"STATIC", "Static", 0x50000001, 0, 0,
      0},
-    {"combo box", 24, 0, 0, 100, 20, L"", L"", L"ComboBox", 0x50010102, 0, 0, 0},
-    {"list box", 25, 0, 0, 100, 60, L"", L"", L"ListBox", 0x50210003, WS_EX_CLIENTEDGE,
+    {"combo box", 24, 0, 0, 100, 20, L"", L"", "ComboBox", 0x50010102, 0, 0, 0},
+    {"list box", 25, 0, 0, 100, 60, L"", L"", "ListBox", 0x50210003, WS_EX_CLIENTEDGE,
      LISTBOX_CHANGES, 0},
     // Explicit styles: only the forced bits are added and removed.
-    {"push button, explicit", 1, BS_PUSHBUTTON | BS_CENTER, 0, 100, 20, L"P", L"", L"Button",
+    {"push button, explicit", 1, BS_PUSHBUTTON | BS_CENTER, 0, 100, 20, L"P", L"", "Button",
      0x50000300, 0, 0, 0},
     {"check box drops default and border", 3, BS_DEFPUSHBUTTON | WS_BORDER, 0, 100, 20, L"C", L"",
-     L"Button", 0x50000003, 0, 0, 0},
+     "Button", 0x50000003, 0, 0, 0},
     {"check box drops scroll bars and popup", 3, WS_POPUP | WS_VSCROLL | WS_HSCROLL | WS_THICKFRAME,
-     0, 100, 20, L"C", L"", L"Button", 0x50000003, 0, 0, 0},
+     0, 100, 20, L"C", L"", "Button", 0x50000003, 0, 0, 0},
     {"three-state drops other button types", 2, BS_PUSHLIKE | BS_CHECKBOX | BS_BITMAP, 0, 100, 20,
-     L"T", L"", L"Button", 0x50001006, 0, 0, 0},
+     L"T", L"", "Button", 0x50001006, 0, 0, 0},
     {"option button drops check type", 7, BS_AUTOCHECKBOX | BS_ICON, 0, 100, 20, L"O", L"",
-     L"Button", 0x50000009, 0, 0, 0},
+     "Button", 0x50000009, 0, 0, 0},
     {"group frame drops tab stop and group", 4, WS_TABSTOP | WS_GROUP | BS_NOTIFY | BS_FLAT, 0, 100,
-     20, L"G", L"", L"Button", 0x50000007, 0, 0, 0},
+     20, L"G", L"", "Button", 0x50000007, 0, 0, 0},
     {"group frame keeps its type when given another", 4, BS_LEFT, 0, 100, 20, L"G", L"",
-     L"Button", 0x50000107, 0, 0, 0},
+     "Button", 0x50000107, 0, 0, 0},
     {"image row forced to its image type", 10, SS_CENTERIMAGE, 0, 100, 20, L"#301", L"",
-     L"Static", 0x5000020E, 0, 0, 0},
-    {"image button forced to its image type", 12, BS_FLAT, 0, 100, 20, L"#301", L"", L"Button",
+     "Static", 0x5000020E, 0, 0, 0},
+    {"image button forced to its image type", 12, BS_FLAT, 0, 100, 20, L"#301", L"", "Button",
      0x50008080, 0, 0, 0},
-    {"graphic control forced owner-drawn", 14, WS_BORDER, 0, 100, 20, L"", L"", L"Static",
+    {"graphic control forced owner-drawn", 14, WS_BORDER, 0, 100, 20, L"", L"", "Static",
      0x5080000D, 0, 0, 0},
-    {"text box keeps explicit border", 9, 0x50800000, 0, 100, 20, L"", L"", L"Edit", 0x50800000, 0,
+    {"text box keeps explicit border", 9, 0x50800000, 0, 100, 20, L"", L"", "Edit", 0x50800000, 0,
      EDIT_CHANGES, 0},
-    {"slate notes box", 9, 0x50001005, WS_EX_CLIENTEDGE, 100, 60, L"", L"", L"Edit", 0x50001005,
+    {"slate notes box", 9, 0x50001005, WS_EX_CLIENTEDGE, 100, 60, L"", L"", "Edit", 0x50001005,
      WS_EX_CLIENTEDGE, 0, 0},
     {"explicit scroll bar stays horizontal", 8, SBS_HORZ | WS_TABSTOP, 0, 20, 100, L"", L"",
-     L"ScrollBar", 0x50010000, 0, 0, 0},
-    {"list box explicit, no client edge", 25, WS_BORDER, 0, 100, 60, L"", L"", L"ListBox",
+     "ScrollBar", 0x50010000, 0, 0, 0},
+    {"list box explicit, no client edge", 25, WS_BORDER, 0, 100, 60, L"", L"", "ListBox",
      0x50800001, 0, 0, 0},
     {"tab control drops multi-line and buttons", 22,
      TCS_BUTTONS | TCS_MULTILINE | TCS_SCROLLOPPOSITE | TCS_MULTISELECT, 0, 100, 20, L"", L"",
-     L"SysTabControl32", 0x50000000, 0, TAB_CHANGES, 0},
+     "SysTabControl32", 0x50000000, 0, TAB_CHANGES, 0},
     {"index 0 takes the named class as given", 0, WS_CHILD | SS_CENTER, WS_EX_STATICEDGE, 100, 20,
-     L"Zero", L"STATIC", L"Static", WS_CHILD | SS_CENTER, WS_EX_STATICEDGE, 0, 0},
-    {"image row naming no bitmap loads an icon", 10, 0, 0, 100, 20, L"#201", L"", L"Static",
+     L"Zero", L"STATIC", "Static", WS_CHILD | SS_CENTER, WS_EX_STATICEDGE, 0, 0},
+    {"image row naming no bitmap loads an icon", 10, 0, 0, 100, 20, L"#201", L"", "Static",
      0x50000003, 0, 0, 0},
-    {"image button naming no bitmap loads an icon", 12, 0, 0, 100, 20, L"#201", L"", L"Button",
+    {"image button naming no bitmap loads an icon", 12, 0, 0, 100, 20, L"#201", L"", "Button",
      0x50010040, 0, 0, 0},
 };
 
@@ -151,12 +153,16 @@ TEST(controls_table, test_rows_create_class_and_style)
         HWND control;
         {
             creation_watch watch(dialog.hwnd);
-            control = add_test_control(dialog.hwnd, c.row, 100, c.text, c.style, c.ex_style,
-                                       c.width, c.height, c.class_name);
+            control = add_test_control(dialog.hwnd, c.row, 100, c.text,
+                                       {.style = c.style,
+                                        .ex_style = c.ex_style,
+                                        .width = c.width,
+                                        .height = c.height,
+                                        .class_name = c.class_name});
         }
         EXPECT_EQ(temp_depth(), depth) << "strings left on the stack";
         ASSERT_NE(control, nullptr) << "no control with id 100";
-        EXPECT_EQ(class_of(control), std::wstring(c.window_class));
+        EXPECT_EQ(class_of(control), c.window_class);
         ASSERT_TRUE(g_creation.seen);
         EXPECT_EQ(g_creation.style, c.created_style)
             << std::hex << "created with 0x" << g_creation.style;
@@ -186,8 +192,9 @@ TEST(controls_table, test_rows_create_class_and_style)
 TEST(controls_table, test_new_control_takes_dialog_font_and_callback)
 {
     test_dialog dialog;
-    HWND control = add_test_control(dialog.hwnd, 1, 7, L"Go", 0, 0, 100, 20, L"", nullptr,
-                                     [](HWND, uint32_t, uint32_t, uint32_t) -> int32_t { return 0; });
+    HWND control = add_test_control(
+        dialog.hwnd, 1, 7, L"Go",
+        {.callback = [](HWND, uint32_t, uint32_t, uint32_t) -> int32_t { return 0; }});
     ASSERT_NE(control, nullptr);
     const window_record* dialog_record = find_record(dialog.hwnd);
     ASSERT_NE(dialog_record, nullptr);
@@ -205,47 +212,35 @@ TEST(controls_table, test_default_push_button_becomes_default_id)
     add_test_control(dialog.hwnd, 1, 41, L"Plain");
     EXPECT_NE(LOWORD(SendMessageW(dialog.hwnd, DM_GETDEFID, 0, 0)), 41)
         << "a plain push button made itself the default";
-    add_test_control(dialog.hwnd, 1, 42, L"Default", BS_DEFPUSHBUTTON);
+    add_test_control(dialog.hwnd, 1, 42, L"Default", {.style = BS_DEFPUSHBUTTON});
     LRESULT def = SendMessageW(dialog.hwnd, DM_GETDEFID, 0, 0);
     EXPECT_EQ(HIWORD(def), DC_HASDEFID);
     EXPECT_EQ(LOWORD(def), 42);
 }
 
-TEST(controls_table, test_dialog_units_convert_the_rectangle)
+TEST(controls_table, test_the_rectangle_is_in_the_dialogs_units)
 {
-    test_dialog dialog(KIND_DIALOG_UNITS);
-    ASSERT_NE(dialog.hwnd, nullptr);
-    HWND control = add_test_control(dialog.hwnd, 5, 9, L"units", 0, 0, 33, 9);
-    ASSERT_NE(control, nullptr);
-    RECT expected = {10, 10, 43, 19};
-    MapDialogRect(dialog.hwnd, &expected);
-    RECT got = {};
-    GetWindowRect(control, &got);
-    MapWindowPoints(nullptr, dialog.hwnd, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, expected.left);
-    EXPECT_EQ(got.top, expected.top);
-    EXPECT_EQ(got.right, expected.right) << "width must come from the converted right edge";
-    EXPECT_EQ(got.bottom, expected.bottom);
-    EXPECT_EQ(find_record(control)->kind & KIND_UNITS_MASK, KIND_DIALOG_UNITS + 0u);
-}
-
-TEST(controls_table, test_pixels_pass_unchanged)
-{
-    test_dialog dialog;
-    HWND control = add_test_control(dialog.hwnd, 5, 9, L"px", 0, 0, 33, 9);
-    RECT got = {};
-    GetWindowRect(control, &got);
-    MapWindowPoints(nullptr, dialog.hwnd, reinterpret_cast<POINT*>(&got), 2);
-    EXPECT_EQ(got.left, 10);
-    EXPECT_EQ(got.top, 10);
-    EXPECT_EQ(got.right - got.left, 33);
-    EXPECT_EQ(got.bottom - got.top, 9);
+    for (uint32_t units : {KIND_DIALOG_UNITS, KIND_PIXELS}) {
+        SCOPED_TRACE(units == KIND_PIXELS ? "pixels" : "dialog units");
+        test_dialog dialog(units);
+        HWND control = add_test_control(dialog.hwnd, 5, 9, L"", {.width = 33, .height = 9});
+        ASSERT_NE(control, nullptr);
+        RECT expected = {10, 10, 43, 19};
+        if (units == KIND_DIALOG_UNITS)
+            MapDialogRect(dialog.hwnd, &expected);
+        RECT got = rect_in_parent(control);
+        EXPECT_EQ(got.left, expected.left);
+        EXPECT_EQ(got.top, expected.top);
+        EXPECT_EQ(got.right, expected.right) << "width must come from the converted right edge";
+        EXPECT_EQ(got.bottom, expected.bottom);
+        EXPECT_EQ(find_record(control)->kind & KIND_UNITS_MASK, units);
+    }
 }
 
 TEST(controls_table, test_scroll_bar_range_set)
 {
     test_dialog dialog;
-    HWND bar = add_test_control(dialog.hwnd, 8, 5, L"", 0, 0, 20, 100);
+    HWND bar = add_test_control(dialog.hwnd, 8, 5, L"", {.width = 20, .height = 100});
     SCROLLINFO info = {};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
@@ -284,7 +279,7 @@ TEST(controls_table, test_tree_view_check_boxes_set_after_creation)
 {
     test_dialog dialog;
     creation_watch watch(dialog.hwnd);
-    HWND tree = add_test_control(dialog.hwnd, 18, 5, L"", 0x50010027 | TVS_CHECKBOXES);
+    HWND tree = add_test_control(dialog.hwnd, 18, 5, L"", {.style = 0x50010027 | TVS_CHECKBOXES});
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(g_creation.style & TVS_CHECKBOXES, 0u) << "created with check boxes";
     EXPECT_NE(GetWindowLongW(tree, GWL_STYLE) & TVS_CHECKBOXES, 0);
@@ -293,27 +288,30 @@ TEST(controls_table, test_tree_view_check_boxes_set_after_creation)
 
 TEST(controls_table, test_items_added_until_empty_element)
 {
-    test_dialog dialog;
-    const string_handle bytes[] = {STRING_LITERAL("pear"), STRING_LITERAL("apple"), 0,
-                                   STRING_LITERAL("never")};
-    string_array byte_items = {bytes, 4, false};
-    HWND combo = add_test_control(dialog.hwnd, 24, 5, L"", 0, 0, 100, 80, L"", &byte_items);
-    ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
-    wchar_t first[16] = {};
-    SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-    EXPECT_EQ(std::wstring(first), L"apple") << "sorted combo";
-
     static const wchar_t wide_one[] = L"\x0436zeta";
     string_handle wide_value = copy_wide_string(wide_one, 5);
-    const string_handle wides[] = {wide_value};
-    string_array wide_items = {wides, 1, true};
-    HWND list = add_test_control(dialog.hwnd, 25, 6, L"", 0, 0, 100, 80, L"", &wide_items);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
-    wchar_t got[16] = {};
-    SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(got));
-    EXPECT_EQ(std::wstring(got), std::wstring(wide_one));
+    const string_handle bytes[] = {STRING_LITERAL("pear"), STRING_LITERAL("apple"), 0,
+                                   STRING_LITERAL("never")};
+    struct items_case {
+        uint32_t row;
+        string_array items;
+        UINT count_message, text_message;
+        LRESULT count;
+        std::wstring first;  // the combo box sorts
+    };
+    const items_case cases[] = {
+        {24, {bytes, 4, false}, CB_GETCOUNT, CB_GETLBTEXT, 2, L"apple"},
+        {25, {&wide_value, 1, true}, LB_GETCOUNT, LB_GETTEXT, 1, wide_one},
+    };
+    test_dialog dialog;
+    for (const items_case& c : cases) {
+        HWND control = add_test_control(dialog.hwnd, c.row, c.row, L"", {.height = 80, .items = &c.items});
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(SendMessageW(control, c.count_message, 0, 0), c.count);
+        wchar_t first[16] = {};
+        SendMessageW(control, c.text_message, 0, reinterpret_cast<LPARAM>(first));
+        EXPECT_EQ(std::wstring(first), c.first);
+    }
     release_string(wide_value);
 }
 
@@ -332,10 +330,10 @@ TEST(controls_table, test_failures_leave_nothing_and_pop_both_strings)
     DestroyWindow(plain);
 
     // A class the window system does not know.
-    EXPECT_EQ(add_test_control(dialog.hwnd, 0, 6, L"x", WS_CHILD, 0, 10, 10, L"NoSuchClassHere"),
-              nullptr);
-    EXPECT_EQ(add_test_control(dialog.hwnd, 23, 6, L"x", WS_CHILD, 0, 10, 10, L"NoSuchClassHere"),
-              nullptr);
+    for (uint32_t row : {0, 23}) {
+        control_place place = {.style = WS_CHILD, .class_name = L"NoSuchClassHere"};
+        EXPECT_EQ(add_test_control(dialog.hwnd, row, 6, L"x", place), nullptr) << "row " << row;
+    }
     EXPECT_EQ(temp_depth(), depth);
     EXPECT_EQ(registry_length(), registered);
 }
@@ -400,7 +398,8 @@ TEST(controls_table, test_image_rows_load_and_release_images)
         HANDLE image;
         {
             test_dialog dialog;
-            HWND control = add_test_control(dialog.hwnd, c.row, 5, c.name, 0, 0, 40, 30);
+            HWND control =
+                add_test_control(dialog.hwnd, c.row, 5, c.name, {.width = 40, .height = 30});
             ASSERT_NE(control, nullptr);
             EXPECT_EQ(window_text_of(control), L"") << "an image control has no text";
             const window_record* record = find_record(control);
@@ -418,8 +417,7 @@ TEST(controls_table, test_image_rows_load_and_release_images)
             if (type == IMAGE_BITMAP) {
                 BITMAP info = {};
                 ASSERT_TRUE(GetObjectW(image, sizeof info, &info));
-                RECT client = {};
-                GetClientRect(control, &client);
+                RECT client = client_rect_of(control);
                 int want_width = c.row == 11 ? client.right : (c.row == 13 ? 40 : 16);
                 int want_height = c.row == 11 ? client.bottom : (c.row == 13 ? 30 : 16);
                 EXPECT_EQ(info.bmWidth, want_width);

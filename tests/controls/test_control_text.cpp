@@ -1,5 +1,7 @@
 // Control handles and text on real controls.
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -17,7 +19,9 @@ TEST(controls_text, test_handles_by_id_and_self_id)
 TEST(controls_text, test_set_and_get_round_trip)
 {
     test_dialog dialog;
-    HWND box = add_test_control(dialog.hwnd, 9, 1001, L"", 0x50001005, WS_EX_CLIENTEDGE, 300, 100);
+    HWND box = add_test_control(
+        dialog.hwnd, 9, 1001, L"",
+        {.style = 0x50001005, .ex_style = WS_EX_CLIENTEDGE, .width = 300, .height = 100});
     ASSERT_NE(box, nullptr);
     const std::wstring texts[] = {
         L"hola",

@@ -1,5 +1,7 @@
 // Dialog icons from the program's icon resource 201.
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -49,11 +51,10 @@ TEST(controls_icon, test_replaced_pair_destroyed)
 {
     test_dialog dialog;
     icon_named(dialog.hwnd, L"#201");
-    HICON first_large = find_record(dialog.hwnd)->large_icon;
-    HICON first_small = find_record(dialog.hwnd)->small_icon;
+    const window_record* record = find_record(dialog.hwnd);
+    HICON first_large = record->large_icon, first_small = record->small_icon;
     icon_named(dialog.hwnd, L"#201");
-    HICON second_large = find_record(dialog.hwnd)->large_icon;
-    HICON second_small = find_record(dialog.hwnd)->small_icon;
+    HICON second_large = record->large_icon, second_small = record->small_icon;
     EXPECT_FALSE(icon_alive(first_large)) << "the first large icon was kept";
     EXPECT_FALSE(icon_alive(first_small)) << "the first small icon was kept";
     EXPECT_TRUE(icon_alive(second_large));

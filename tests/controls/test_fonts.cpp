@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -98,10 +100,7 @@ TEST(controls_fonts, test_deduplication_cases)
         uint32_t a = font_of(c.face_a, c.size_a, c.style_a);
         uint32_t b = font_of(c.face_b, c.size_b, c.style_b);
         EXPECT_NE(a, 0u);
-        if (c.same)
-            EXPECT_EQ(a, b) << c.what;
-        else
-            EXPECT_NE(a, b) << c.what;
+        EXPECT_EQ(a == b, c.same) << c.what << ": fonts " << a << " and " << b;
     }
 }
 
@@ -167,9 +166,9 @@ TEST(controls_fonts, test_height_from_points_at_screen_resolution)
         // The slate's two sizes.
         EXPECT_EQ(find_font(font_of(L"Tahoma", 15, 0))->description.log_font.lfHeight, -20);
         EXPECT_EQ(find_font(font_of(L"Tahoma", 10, 0))->description.log_font.lfHeight, -13);
-    }
-    if (dpi != 96)
+    } else {
         std::printf("screen at %d pixels per inch: the 96-dpi heights were not checked\n", dpi);
+    }
 }
 
 TEST(controls_fonts, test_use_counts_move_between_fonts)

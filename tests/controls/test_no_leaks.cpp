@@ -2,7 +2,9 @@
 // window, brush, font, icon or record behind.
 #include <cstdio>
 
-#include "tests/controls/control_fixture.h"
+#include <gtest/gtest.h>
+
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -48,9 +50,11 @@ cycle_objects run_slate_cycle()
         return made;
     push_wide(L"#201");
     set_dialog_icon(dialog);
-    add_test_control(dialog, 9, 1001, L"", 0x50001005, WS_EX_CLIENTEDGE, 980, 640);
-    add_test_control(dialog, 1, 1002, L"Borrar", 0, 0, 80, 24);
-    add_test_control(dialog, 1, 1003, L"Salir", 0, 0, 80, 24);
+    add_test_control(
+        dialog, 9, 1001, L"",
+        {.style = 0x50001005, .ex_style = WS_EX_CLIENTEDGE, .width = 980, .height = 640});
+    add_test_control(dialog, 1, 1002, L"Borrar", {.width = 80, .height = 24});
+    add_test_control(dialog, 1, 1003, L"Salir", {.width = 80, .height = 24});
     set_control_color(dialog, 1001, 0xFFFFFF, make_color(0, 64, 0));
     push_wide(L"Segoe Print");
     uint32_t large = create_font(15, FONT_BOLD, 0, 0, 0);

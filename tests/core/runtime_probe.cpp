@@ -2,7 +2,6 @@
 // PROBE_MODE and PROBE_FOLDER of its environment say what to do and where to
 // leave files that tell the test what happened:
 //   return7   - returns 7 from the application entry
-//   fatal     - raises error 241 inside the application
 //   checked N - raise_checked(N) (N from PROBE_NUMBER), returns the recorded number
 //   tail      - writes the argument tail, the show command and the x87
 //               control word, returns 0
@@ -66,10 +65,6 @@ int32_t probe_entry(HINSTANCE, uint32_t, const wchar_t* tail, int32_t show_comma
     write_marker(L"entered", "entered");
     if (wcscmp(mode, L"return7") == 0)
         return 7;
-    if (wcscmp(mode, L"fatal") == 0) {
-        raise_error(241);
-        return 1;  // not reached
-    }
     if (wcscmp(mode, L"checked") == 0) {
         raise_checked(number);
         return static_cast<int32_t>(error_number());

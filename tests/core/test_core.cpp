@@ -5,6 +5,7 @@
 
 #include "runtime/core/core.h"
 #include "tests/support/test_support.h"
+#include "tests/support/window_checks.h"
 
 namespace {
 
@@ -51,44 +52,35 @@ struct probe_run {
         exit_code = run_program(arguments.empty() ? "\"" + exe + "\"" : arguments, 30000);
     }
     bool marker(const char* name) const { return file_exists(folder.file(name)); }
-    std::string text(const char* name) const
-    {
-        std::string bytes;
-        read_file_bytes(folder.file(name), &bytes);
-        return bytes;
-    }
+    std::string text(const char* name) const { return file_bytes(folder.file(name)); }
 };
 
-TEST(core, application_result_becomes_exit_code_after_release)
+TEST(core, test_how_a_real_process_ends)
 {
-    probe_run probe;
-    probe.run("return7");
-    EXPECT_EQ(probe.exit_code, 7);
-    EXPECT_TRUE(probe.marker("entered"));
-    EXPECT_TRUE(probe.marker("released")) << "the globals release list was not run at exit";
-}
-
-TEST(core, fatal_error_ends_with_255_without_release)
-{
-    probe_run probe;
-    probe.run("fatal");
-    EXPECT_EQ(probe.exit_code, 255);
-    EXPECT_TRUE(probe.marker("entered"));
-    EXPECT_FALSE(probe.marker("released")) << "a fatal error must skip the release step";
-}
-
-TEST(core, raise_checked_in_a_real_process)
-{
-    struct checked_case {
-        int number;
+    // The application's result becomes the exit code once the globals are
+    // released; a fatal error ends with 255 and skips the release.
+    struct end_case {
+        const char* mode;
+        int number;  // given to raise_checked
         int exit_code;
     };
-    const checked_case cases[] = {{0, 5}, {-1, 5}, {256, 5}, {240, 240}, {241, 255}, {255, 255}, {1, 1}};
-    for (const checked_case& c : cases) {
+    const int fatal = EXIT_CODE_FATAL;
+    const end_case cases[] = {
+        {"return7", 0, 7},
+        {"checked", 0, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
+        {"checked", -1, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
+        {"checked", 256, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
+        {"checked", RUNTIME_ERROR_FATAL_FIRST - 1, RUNTIME_ERROR_FATAL_FIRST - 1},
+        {"checked", RUNTIME_ERROR_FATAL_FIRST, fatal},
+        {"checked", RUNTIME_ERROR_FATAL_LAST, fatal},
+        {"checked", 1, 1},
+    };
+    for (const end_case& c : cases) {
         probe_run probe;
-        probe.run("checked", std::string(), c.number);
-        EXPECT_EQ(probe.exit_code, c.exit_code) << "raise_checked(" << c.number << ")";
-        EXPECT_EQ(probe.marker("released"), c.exit_code != 255) << "raise_checked(" << c.number << ")";
+        probe.run(c.mode, std::string(), c.number);
+        EXPECT_EQ(probe.exit_code, c.exit_code) << c.mode << " " << c.number;
+        EXPECT_TRUE(probe.marker("entered")) << c.mode << " " << c.number;
+        EXPECT_EQ(probe.marker("released"), c.exit_code != fatal) << c.mode << " " << c.number;
     }
 }
 
@@ -116,9 +108,7 @@ TEST(core, argument_tail_show_command_and_control_word_in_a_real_process)
 // Under Wine the prefix reports Windows 98 to programs of this name only.
 BOOL CALLBACK find_message_box(HWND window, LPARAM found)
 {
-    char class_name[64] = {};
-    GetClassNameA(window, class_name, sizeof class_name);
-    if (strcmp(class_name, "#32770") == 0) {
+    if (class_of(window) == "#32770") {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -169,7 +159,7 @@ TEST(core, refuses_a_platform_outside_the_nt_family)
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    EXPECT_EQ(code, 255u);
+    EXPECT_EQ(code, EXIT_CODE_FATAL);
     EXPECT_FALSE(probe.marker("entered")) << "the application ran on a refused platform";
     EXPECT_FALSE(probe.marker("released"));
 }
@@ -187,16 +177,16 @@ TEST(core, error_records_are_per_activation)
 {
     activation frame;
     clear_error();
-    EXPECT_EQ(fail_in_callee(53), 53u);
+    EXPECT_EQ(fail_in_callee(RUNTIME_ERROR_FILE_NOT_FOUND), RUNTIME_ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(error_number(), 0u) << "a failure inside a called procedure leaked into the caller";
 
-    raise_error(53);
+    raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
     {
         activation inner;
         EXPECT_EQ(error_number(), 0u) << "a new activation must start with no error";
-        raise_error(62);
+        raise_error(RUNTIME_ERROR_INPUT_PAST_END);
     }
-    EXPECT_EQ(error_number(), 53u) << "the caller's record changed by the inner activation";
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_FILE_NOT_FOUND) << "the caller's record changed";
     EXPECT_EQ(error_number(), 0u) << "error_number must reset the record";
 }
 
@@ -204,14 +194,18 @@ TEST(core, error_number_rules)
 {
     activation frame;
     raise_error(0);
-    EXPECT_EQ(error_number(), 51u);
-    raise_error(53);
-    raise_error(62);
-    EXPECT_EQ(error_number(), 62u) << "the latest failure wins";
-    raise_error(70);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_FOR_ZERO);
+    raise_error(RUNTIME_ERROR_FILE_NOT_FOUND);
+    raise_error(RUNTIME_ERROR_INPUT_PAST_END);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_INPUT_PAST_END) << "the latest failure wins";
+    raise_error(RUNTIME_ERROR_PERMISSION_DENIED);
     clear_error();
     EXPECT_EQ(error_number(), 0u);
-    const int32_t checked[][2] = {{0, 5}, {-1, 5}, {256, 5}, {240, 240}, {7, 7}};
+    const int32_t checked[][2] = {{0, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
+                                  {-1, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
+                                  {256, RUNTIME_ERROR_FOR_OUT_OF_RANGE},
+                                  {RUNTIME_ERROR_FATAL_FIRST - 1, RUNTIME_ERROR_FATAL_FIRST - 1},
+                                  {7, 7}};
     for (const auto& c : checked) {
         raise_checked(c[0]);
         EXPECT_EQ(error_number(), static_cast<uint32_t>(c[1])) << "raise_checked(" << c[0] << ")";
@@ -220,18 +214,14 @@ TEST(core, error_number_rules)
 
 TEST(core, activation_releases_its_string_locals)
 {
-    activation outer;
-    uint32_t depth_before = temp_depth();
-    string_handle kept = 0;
+    string_handle local = 0;
     {
         activation frame;
-        string_handle local = copy_string("abc", 3);
+        local = copy_string("abc", 3);
         frame.release_at_exit(&local);
         push_owned(copy_string("left", 4));  // an abandoned temporary
-        kept = local;
-        EXPECT_NE(kept, 0u);
     }
-    EXPECT_EQ(temp_depth(), depth_before);
+    EXPECT_EQ(local, 0u) << "the string local was not released";
 }
 
 // ---------------------------------------------------------------------------

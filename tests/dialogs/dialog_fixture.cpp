@@ -23,40 +23,12 @@ const bool fresh_logs_added = [] {
 }();
 }  // namespace
 
-HWND make_dialog(uint32_t units, int32_t x, int32_t y, int32_t width, int32_t height,
-                 uint32_t style, uint32_t ex_style, HWND parent, const std::string& caption)
-{
-    push_text(caption);
-    to_wide_in_place(0);
-    return create_dialog(units, parent, x, y, width, height, style, ex_style);
-}
-
-window_holder::~window_holder()
-{
-    if (hwnd && IsWindow(hwnd))
-        DestroyWindow(hwnd);
-}
-
 HWND make_child(HWND parent, const wchar_t* class_name, uint32_t id, uint32_t style, int x, int y,
                 int width, int height)
 {
     return CreateWindowExW(0, class_name, L"", WS_CHILD | WS_VISIBLE | style, x, y, width, height,
                            parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)),
                            GetModuleHandleW(nullptr), nullptr);
-}
-
-static void push_wide(const std::wstring& text)
-{
-    push_owned(copy_wide_string(text.data(), static_cast<uint32_t>(text.size())));
-}
-
-HWND add_test_control(HWND dialog, uint32_t row, uint32_t id, const std::wstring& text, int32_t x,
-                      int32_t y, int32_t width, int32_t height, dialog_callback callback)
-{
-    push_wide(L"");
-    push_wide(text);
-    add_control(row, dialog, id, nullptr, x, y, width, height, 0, 0, callback);
-    return GetDlgItem(dialog, static_cast<int>(id));
 }
 
 int32_t recording_callback(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam)
@@ -127,9 +99,4 @@ HWND make_owner_window()
     RegisterClassW(&window_class);  // a second registration fails harmlessly
     return CreateWindowExW(0, class_name, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 150,
                            500, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
-bool destroy_if_alive(HICON icon)
-{
-    return icon && DestroyIcon(icon) != FALSE;
 }

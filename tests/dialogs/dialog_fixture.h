@@ -1,5 +1,4 @@
-// Helpers for the dialog engine tests: dialogs made by create_dialog the way
-// the application makes them, a recording dialog callback driven by a
+// Helpers for the dialog engine tests: a recording dialog callback driven by a
 // per-test action, and a watchdog so that no modal run waits for a person.
 #pragma once
 
@@ -9,33 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/controls/controls.h"
-#include "runtime/dialogs/dialogs.h"
-#include "runtime/strings/strings.h"
-#include "tests/support/test_support.h"
-
-// create_dialog with the caption pushed and converted first, as callers do.
-HWND make_dialog(uint32_t units, int32_t x, int32_t y, int32_t width, int32_t height,
-                 uint32_t style = 0, uint32_t ex_style = 0, HWND parent = nullptr,
-                 const std::string& caption = "Prueba");
-
-// A window the test made; destroyed by the destructor when it still exists.
-struct window_holder {
-    explicit window_holder(HWND window = nullptr) : hwnd(window) {}
-    ~window_holder();
-    window_holder(const window_holder&) = delete;
-    window_holder& operator=(const window_holder&) = delete;
-    HWND hwnd;  // owned
-};
+#include "tests/support/window_support.h"
 
 // A plain child window of `parent` of a system class, with an id.
 HWND make_child(HWND parent, const wchar_t* class_name, uint32_t id, uint32_t style = 0,
                 int x = 10, int y = 10, int width = 80, int height = 24);
-
-// add_control as the application calls it: class name, then text, pushed.
-HWND add_test_control(HWND dialog, uint32_t row, uint32_t id, const std::wstring& text = L"",
-                      int32_t x = 10, int32_t y = 10, int32_t width = 80, int32_t height = 24,
-                      dialog_callback callback = nullptr);
 
 // What the recording callback saw.
 struct seen_message {
@@ -76,8 +53,3 @@ struct owner_log {
 };
 extern owner_log g_owner_log;
 HWND make_owner_window();
-
-// Whether a GDI object handle still names a live object.
-inline bool gdi_alive(HGDIOBJ object) { return object && GetObjectType(object) != 0; }
-// Destroys the icon if it still exists; false when it was already gone.
-bool destroy_if_alive(HICON icon);

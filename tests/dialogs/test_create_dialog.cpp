@@ -6,19 +6,15 @@
 
 namespace {
 
-uint16_t word_at(const uint8_t* bytes, uint32_t offset)
+template <typename Value>
+Value value_at(const uint8_t* bytes, uint32_t offset)
 {
-    uint16_t value;
-    memcpy(&value, bytes + offset, 2);
+    Value value;
+    memcpy(&value, bytes + offset, sizeof value);
     return value;
 }
-
-uint32_t dword_at(const uint8_t* bytes, uint32_t offset)
-{
-    uint32_t value;
-    memcpy(&value, bytes + offset, 4);
-    return value;
-}
+const auto word_at = value_at<uint16_t>;
+const auto dword_at = value_at<uint32_t>;
 
 std::wstring wide_at(const uint8_t* bytes, uint32_t offset)
 {
@@ -28,20 +24,6 @@ std::wstring wide_at(const uint8_t* bytes, uint32_t offset)
         offset += 2;
     }
     return text;
-}
-
-RECT window_rect_of(HWND window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-RECT client_rect_of(HWND window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetClientRect(window, &rect);
-    return rect;
 }
 
 RECT work_area()
@@ -242,38 +224,33 @@ TEST(create_dialog, dialog_units_centre_by_the_window_system)
 
 // Pixel positions of a popup with a parent count from the parent's client
 // area; a child clamps negative positions unless it is a DS_CONTROL child.
-TEST(create_dialog, pixel_positions_relative_to_the_parent)
+TEST(create_dialog, test_pixel_positions_relative_to_the_parent)
 {
     window_holder owner(make_owner_window());
     ASSERT_NE(owner.hwnd, nullptr);
     POINT corner = {0, 0};
     ClientToScreen(owner.hwnd, &corner);
-
-    window_holder popup(make_dialog(KIND_PIXELS, 10, 20, 100, 50, 0, 0, owner.hwnd));
-    ASSERT_NE(popup.hwnd, nullptr);
-    RECT frame = window_rect_of(popup.hwnd);
-    EXPECT_EQ(frame.left, corner.x + 10);
-    EXPECT_EQ(frame.top, corner.y + 20);
-
-    window_holder absolute(make_dialog(KIND_PIXELS, 7, -9, 100, 50, WS_POPUP | WS_CAPTION | DS_ABSALIGN,
-                                       0, owner.hwnd));
-    ASSERT_NE(absolute.hwnd, nullptr);
-    frame = window_rect_of(absolute.hwnd);
-    EXPECT_EQ(frame.left, 7) << "DS_ABSALIGN: screen coordinates";
-    EXPECT_EQ(frame.top, 0) << "DS_ABSALIGN: a negative position becomes 0";
-
-    window_holder child(make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD, 0, owner.hwnd));
-    ASSERT_NE(child.hwnd, nullptr);
-    frame = window_rect_of(child.hwnd);
-    EXPECT_EQ(frame.left, corner.x) << "negative x of a child becomes 0";
-    EXPECT_EQ(frame.top, corner.y) << "negative y of a child becomes 0";
-
-    window_holder control(
-        make_dialog(KIND_PIXELS, -15, -25, 100, 50, WS_CHILD | DS_CONTROL, 0, owner.hwnd));
-    ASSERT_NE(control.hwnd, nullptr);
-    frame = window_rect_of(control.hwnd);
-    EXPECT_EQ(frame.left, corner.x - 15) << "a DS_CONTROL child keeps its position";
-    EXPECT_EQ(frame.top, corner.y - 25);
+    struct position_case {
+        const char* what;
+        int32_t x, y;
+        uint32_t style;
+        bool from_corner;  // else screen coordinates
+        LONG left, top;
+    };
+    const position_case cases[] = {
+        {"a popup", 10, 20, 0, true, 10, 20},
+        {"DS_ABSALIGN: screen coordinates, a negative one 0", 7, -9,
+         WS_POPUP | WS_CAPTION | DS_ABSALIGN, false, 7, 0},
+        {"a child's negative position becomes 0", -15, -25, WS_CHILD, true, 0, 0},
+        {"a DS_CONTROL child keeps its position", -15, -25, WS_CHILD | DS_CONTROL, true, -15, -25},
+    };
+    for (const position_case& c : cases) {
+        window_holder dialog(make_dialog(KIND_PIXELS, c.x, c.y, 100, 50, c.style, 0, owner.hwnd));
+        ASSERT_NE(dialog.hwnd, nullptr) << c.what;
+        RECT frame = window_rect_of(dialog.hwnd);
+        EXPECT_EQ(frame.left, c.left + (c.from_corner ? corner.x : 0)) << c.what;
+        EXPECT_EQ(frame.top, c.top + (c.from_corner ? corner.y : 0)) << c.what;
+    }
 }
 
 // The dialog stays hidden whatever the style says; a child style without a
@@ -340,19 +317,12 @@ TEST(create_dialog, default_style_and_show_commands)
 // caption is empty, and the caption leaves the temporary-string stack.
 TEST(create_dialog, caption_replaces_the_template_title)
 {
-    struct case_row {
-        const char* caption;
-        const wchar_t* expected;
-    };
-    const case_row rows[] = {{"Veslinn", L"Veslinn"}, {"", L""}};
-    for (const case_row& row : rows) {
+    for (const wchar_t* caption : {L"Veslinn", L""}) {
         uint32_t depth = temp_depth();
-        window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 100, 60, 0, 0, nullptr, row.caption));
+        window_holder dialog(make_dialog(KIND_PIXELS, 0, 0, 100, 60, 0, 0, nullptr, caption));
         ASSERT_NE(dialog.hwnd, nullptr);
         EXPECT_EQ(temp_depth(), depth) << "the caption was consumed";
-        wchar_t text[64] = L"unchanged";
-        int length = GetWindowTextW(dialog.hwnd, text, 64);
-        EXPECT_STREQ(text, row.expected) << "length " << length;
+        EXPECT_EQ(window_text_of(dialog.hwnd), caption);
     }
 }
 

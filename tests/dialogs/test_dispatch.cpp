@@ -69,7 +69,8 @@ TEST(dispatch, button_click_reaches_the_dialog_callback)
 TEST(dispatch, control_callback_comes_first)
 {
     live_dialog dialog;
-    HWND button = add_test_control(dialog.hwnd(), 1, 1003, L"Salir", 10, 10, 80, 24, other_callback);
+    HWND button = add_test_control(dialog.hwnd(), 1, 1003, L"Salir",
+                                   {.width = 80, .height = 24, .callback = other_callback});
     ASSERT_NE(button, nullptr);
     g_other = other_callback_log();
 
@@ -183,9 +184,9 @@ TEST(dispatch, destruction_releases_the_records)
     int32_t live = g_live_dialogs;
     {
         live_dialog dialog;
-        add_test_control(dialog.hwnd(), 9, 1001, L"notas", 10, 10, 200, 100);
-        add_test_control(dialog.hwnd(), 1, 1002, L"Borrar", 10, 120);
-        add_test_control(dialog.hwnd(), 1, 1003, L"Salir", 100, 120);
+        add_test_control(dialog.hwnd(), 9, 1001, L"notas", {.width = 200, .height = 100});
+        add_test_control(dialog.hwnd(), 1, 1002, L"Borrar", {.y = 120});
+        add_test_control(dialog.hwnd(), 1, 1003, L"Salir", {.x = 100, .y = 120});
         set_control_color(dialog.hwnd(), 1001, 0xFFFFFF, 0x004000);
         HBRUSH brush = find_record(GetDlgItem(dialog.hwnd(), 1001))->back_brush;
         EXPECT_EQ(registry_length(), before + 4);
@@ -230,7 +231,8 @@ TEST(dispatch, menu_and_toolbar_command_callbacks)
     EXPECT_EQ(g_other.calls, 2) << "an item without data has no callback";
     EXPECT_EQ(seen_of(WM_COMMAND).size(), 2u);
 
-    HWND toolbar = add_test_control(dialog.hwnd(), 21, 2001, L"", 0, 0, 300, 30);
+    HWND toolbar = add_test_control(dialog.hwnd(), 21, 2001, L"",
+                                    {.x = 0, .y = 0, .width = 300, .height = 30});
     ASSERT_NE(toolbar, nullptr);
     TBBUTTON button = {};
     button.iBitmap = I_IMAGENONE;
@@ -255,7 +257,8 @@ TEST(dispatch, menu_and_toolbar_command_callbacks)
 TEST(dispatch, scroll_messages_reach_the_control_callback)
 {
     live_dialog dialog;
-    HWND bar = add_test_control(dialog.hwnd(), 8, 1201, L"", 10, 10, 200, 20, other_callback);
+    HWND bar =
+        add_test_control(dialog.hwnd(), 8, 1201, L"", {.width = 200, .callback = other_callback});
     ASSERT_NE(bar, nullptr);
     g_other = other_callback_log();
     send(dialog.hwnd(), WM_HSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(bar));
@@ -274,7 +277,8 @@ TEST(dispatch, scroll_messages_reach_the_control_callback)
 TEST(dispatch, tab_notifications_switch_pages)
 {
     live_dialog dialog;
-    HWND tab = add_test_control(dialog.hwnd(), 22, 1301, L"", 10, 10, 300, 200, other_callback);
+    HWND tab = add_test_control(dialog.hwnd(), 22, 1301, L"",
+                                {.width = 300, .height = 200, .callback = other_callback});
     ASSERT_NE(tab, nullptr);
     HWND pages[2];
     for (int i = 0; i < 2; ++i) {
@@ -328,40 +332,32 @@ TEST(dispatch, tab_notifications_switch_pages)
 TEST(dispatch, colour_messages)
 {
     live_dialog dialog;
-    HWND box = add_test_control(dialog.hwnd(), 9, 1001, L"", 10, 10, 200, 100);
-    HWND plain = add_test_control(dialog.hwnd(), 9, 1004, L"", 10, 120, 200, 20);
+    HWND box = add_test_control(dialog.hwnd(), 9, 1001, L"", {.width = 200, .height = 100});
+    HWND plain = add_test_control(dialog.hwnd(), 9, 1004, L"", {.y = 120, .width = 200});
     set_control_color(dialog.hwnd(), 1001, 0xFFFFFF, 0x004000);
     HBRUSH green = find_record(box)->back_brush;
     ASSERT_NE(green, nullptr);
 
     HDC dc = CreateCompatibleDC(nullptr);
-    LRESULT answer = send(dialog.hwnd(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                          reinterpret_cast<LPARAM>(box));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(answer), green);
+    auto answer = [&](UINT message, HWND control) {
+        return reinterpret_cast<HBRUSH>(send(dialog.hwnd(), message, reinterpret_cast<WPARAM>(dc),
+                                             reinterpret_cast<LPARAM>(control)));
+    };
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, box), green);
     EXPECT_EQ(GetTextColor(dc), 0xFFFFFFu);
     EXPECT_EQ(GetBkColor(dc), 0x004000u);
 
     // Never coloured: the procedure leaves the message to the window
     // system, whose default answer is the system colour's brush.
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(send(dialog.hwnd(), WM_CTLCOLOREDIT,
-                                            reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(plain))),
-              GetSysColorBrush(COLOR_WINDOW));
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, plain), GetSysColorBrush(COLOR_WINDOW));
     EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_WINDOWTEXT));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(send(dialog.hwnd(), WM_CTLCOLORDLG,
-                                            reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(dialog.hwnd()))),
-              GetSysColorBrush(COLOR_BTNFACE));
+    EXPECT_EQ(answer(WM_CTLCOLORDLG, dialog.hwnd()), GetSysColorBrush(COLOR_BTNFACE));
 
     HBRUSH own = CreateSolidBrush(RGB(1, 2, 3));
     g_script.act = [own](HWND, uint32_t message, uint32_t, uint32_t) -> int32_t {
         return message == WM_CTLCOLOREDIT ? static_cast<int32_t>(reinterpret_cast<uintptr_t>(own)) : 0;
     };
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(send(dialog.hwnd(), WM_CTLCOLOREDIT,
-                                            reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(box))),
-              own)
-        << "the callback's answer wins";
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, box), own) << "the callback's answer wins";
     DeleteDC(dc);
     DeleteObject(own);
 }
@@ -423,14 +419,11 @@ TEST(dispatch, graphic_items_are_drawn_from_their_picture)
 TEST(dispatch, size_reaches_the_status_bar)
 {
     live_dialog dialog;
-    HWND status = add_test_control(dialog.hwnd(), 20, 1501, L"listo", 0, 0, 100, 20);
+    HWND status = add_test_control(dialog.hwnd(), 20, 1501, L"listo", {.x = 0, .y = 0});
     ASSERT_NE(status, nullptr);
     SetWindowPos(dialog.hwnd(), nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
-    RECT client = {0, 0, 0, 0};
-    GetClientRect(dialog.hwnd(), &client);
-    RECT bar = {0, 0, 0, 0};
-    GetWindowRect(status, &bar);
-    MapWindowPoints(nullptr, dialog.hwnd(), reinterpret_cast<POINT*>(&bar), 2);
+    RECT client = client_rect_of(dialog.hwnd());
+    RECT bar = rect_in_parent(status);
     EXPECT_EQ(bar.bottom, client.bottom) << "the bar moved to the new bottom edge";
     EXPECT_EQ(bar.right - bar.left, client.right) << "and took the new width";
     EXPECT_FALSE(seen_of(WM_SIZE).empty()) << seen_list();
@@ -440,7 +433,7 @@ TEST(dispatch, size_reaches_the_status_bar)
 TEST(dispatch, dropped_combo_follows_the_notifications)
 {
     live_dialog dialog;
-    HWND combo = add_test_control(dialog.hwnd(), 24, 1601, L"", 10, 10, 120, 100);
+    HWND combo = add_test_control(dialog.hwnd(), 24, 1601, L"", {.width = 120, .height = 100});
     ASSERT_NE(combo, nullptr);
     send(dialog.hwnd(), WM_COMMAND, MAKEWPARAM(1601, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo));
     EXPECT_EQ(g_dropped_combo, combo);
@@ -458,13 +451,15 @@ TEST(dispatch, ending_inside_a_control_callback)
 {
     uint32_t before = registry_length();
     live_dialog dialog;
-    HWND button = add_test_control(dialog.hwnd(), 1, 1003, L"Salir", 10, 10, 80, 24,
-                                   [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
-                                       activation frame;
-                                       if (message == WM_COMMAND)
-                                           end_dialog(d, 0);
-                                       return 0;
-                                   });
+    HWND button =
+        add_test_control(dialog.hwnd(), 1, 1003, L"Salir",
+                         {.width = 80,
+                          .height = 24,
+                          .callback = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+                              activation frame;
+                              if (message == WM_COMMAND) end_dialog(d, 0);
+                              return 0;
+                          }});
     ASSERT_NE(button, nullptr);
     send(button, BM_CLICK, 0, 0);
     EXPECT_FALSE(IsWindow(dialog.hwnd()));
@@ -505,7 +500,8 @@ TEST(dispatch, image_lists_of_controls_go_with_the_dialog)
     std::vector<HBITMAP> bitmaps;
     uint32_t id = 1700;
     for (const case_row& row : rows) {
-        HWND control = add_test_control(dialog.hwnd(), row.row, ++id, L"", 10, 10, 200, 100);
+        HWND control =
+            add_test_control(dialog.hwnd(), row.row, ++id, L"", {.width = 200, .height = 100});
         ASSERT_NE(control, nullptr) << "row " << row.row;
         HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32, 1, 1);
         HBITMAP picture = CreateBitmap(16, 16, 1, 32, nullptr);

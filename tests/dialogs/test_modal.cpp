@@ -7,24 +7,32 @@ namespace {
 
 enum : uint32_t { END_WITH = WM_APP + 1, CHECK = WM_APP + 2 };
 
-// Runs the dialog modally with the recording callback; the watchdog must
-// not have fired.
-void run_modal(HWND dialog, int32_t* result)
+// Runs the dialog modally with the recording callback and gives the result
+// variable, which starts as `result`; the watchdog must not have fired.
+int32_t run_modal(HWND dialog, int32_t result = -1)
 {
+    EXPECT_NE(dialog, nullptr);
     modal_watchdog watchdog(dialog);
-    show_dialog_modal(dialog, recording_callback, result);
+    show_dialog_modal(dialog, recording_callback, &result);
     EXPECT_FALSE(modal_watchdog::fired) << "the run did not end by itself: " << seen_list();
+    return result;
 }
+
+struct posted_message {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+};
 
 // An action that posts the given messages to the dialog when its
 // introduction arrives, and ends with the wparam of END_WITH.
 std::function<int32_t(HWND, uint32_t, uint32_t, uint32_t)> post_then_end(
-    std::vector<std::pair<UINT, WPARAM>> messages)
+    std::vector<posted_message> messages)
 {
     return [messages](HWND dialog, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG) {
-            for (const auto& m : messages)
-                PostMessageW(dialog, m.first, m.second, 0);
+            for (const posted_message& m : messages)
+                PostMessageW(dialog, m.message, m.wparam, m.lparam);
         } else if (message == END_WITH) {
             end_dialog(dialog, static_cast<int32_t>(wparam));
         }
@@ -50,7 +58,6 @@ TEST(modal, introduction_order_and_result)
 {
     uint32_t before = registry_length();
     HWND dialog = make_dialog(KIND_PIXELS, 50, 60, 320, 240);
-    ASSERT_NE(dialog, nullptr);
     add_test_control(dialog, 1, 1002, L"Borrar");
     bool visible_at_introduction = true;
     HWND active_while_running = nullptr;
@@ -66,8 +73,7 @@ TEST(modal, introduction_order_and_result)
         }
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
+    int32_t result = run_modal(dialog);
 
     ASSERT_GE(g_script.seen.size(), 2u);
     EXPECT_EQ(g_script.seen[0].message, static_cast<uint32_t>(WM_INITDIALOG)) << seen_list();
@@ -100,14 +106,12 @@ TEST(modal, introduction_size_type_follows_the_show_command)
     for (const case_row& row : rows) {
         g_script = callback_script();
         HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100, row.style);
-        ASSERT_NE(dialog, nullptr);
         g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
             if (message == WM_SIZE && !find_record(d)->callback)
                 end_dialog(d, 0);  // the direct call: no need to show it
             return 0;
         };
-        int32_t result = -1;
-        run_modal(dialog, &result);
+        run_modal(dialog);
         std::vector<seen_message> sizes = seen_of(WM_SIZE);
         ASSERT_FALSE(sizes.empty()) << seen_list();
         EXPECT_EQ(sizes[0].wparam, row.size_type) << "style 0x" << std::hex << row.style;
@@ -121,15 +125,12 @@ TEST(modal, ending_during_the_introduction)
 {
     uint32_t before = registry_length();
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
     g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG)
             end_dialog(d, 5);
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, -1) << "the variable's address was not stored yet";
+    EXPECT_EQ(run_modal(dialog), -1) << "the variable's address was not stored yet";
     EXPECT_FALSE(IsWindow(dialog));
     ASSERT_EQ(g_script.seen.size(), 2u) << seen_list();
     EXPECT_EQ(g_script.seen[1].message, static_cast<uint32_t>(WM_SIZE));
@@ -139,38 +140,23 @@ TEST(modal, ending_during_the_introduction)
 }
 
 // The close command ends with result 0 after the callback has seen it, and
-// no command reaches the callback for it.
-TEST(modal, close_command_ends_with_zero)
+// no command reaches the callback for it; the window system turns Alt+F4
+// into the close command.
+TEST(modal, test_close_command_ends_with_zero)
 {
-    HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
-    g_script.act = post_then_end({{WM_SYSCOMMAND, SC_CLOSE}});
-    int32_t result = 99;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(seen_of(WM_SYSCOMMAND).size(), 1u) << seen_list();
-    EXPECT_LT(index_of(WM_SYSCOMMAND), index_of(WM_CLOSE)) << seen_list();
-    EXPECT_TRUE(seen_of(WM_COMMAND).empty()) << seen_list();
-}
-
-// The keyboard close shortcut: the window system turns Alt+F4 into the
-// close command, which ends the dialog with result 0.
-TEST(modal, keyboard_close_shortcut_ends_with_zero)
-{
-    HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
-    g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
-        if (message == WM_INITDIALOG)
-            PostMessageW(d, WM_SYSKEYDOWN, VK_F4, 0x203E0001);  // context bit: Alt held
-        return 0;
-    };
-    int32_t result = 99;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 0);
-    std::vector<seen_message> commands = seen_of(WM_SYSCOMMAND);
-    ASSERT_EQ(commands.size(), 1u) << seen_list();
-    EXPECT_EQ(commands[0].wparam & 0xFFF0, static_cast<uint32_t>(SC_CLOSE));
-    EXPECT_TRUE(seen_of(WM_COMMAND).empty()) << seen_list();
+    const posted_message posted[] = {{WM_SYSCOMMAND, SC_CLOSE, 0},
+                                     {WM_SYSKEYDOWN, VK_F4, 0x203E0001}};  // context bit: Alt held
+    for (const auto& message : posted) {
+        g_script = callback_script();
+        HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
+        g_script.act = post_then_end({message});
+        EXPECT_EQ(run_modal(dialog, 99), 0);
+        std::vector<seen_message> commands = seen_of(WM_SYSCOMMAND);
+        ASSERT_EQ(commands.size(), 1u) << seen_list();
+        EXPECT_EQ(commands[0].wparam & 0xFFF0, static_cast<uint32_t>(SC_CLOSE));
+        EXPECT_LT(index_of(WM_SYSCOMMAND), index_of(WM_CLOSE)) << seen_list();
+        EXPECT_TRUE(seen_of(WM_COMMAND).empty()) << seen_list();
+    }
 }
 
 // A callback that ends the dialog when it sees WM_CLOSE: the WM_CLOSE of
@@ -179,7 +165,6 @@ TEST(modal, ending_again_on_close)
 {
     uint32_t before = registry_length();
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
     g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG)
             PostMessageW(d, END_WITH, 6, 0);
@@ -189,9 +174,7 @@ TEST(modal, ending_again_on_close)
             end_dialog(d, 12);
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 12);
+    EXPECT_EQ(run_modal(dialog), 12);
     EXPECT_EQ(seen_of(WM_CLOSE).size(), 1u) << seen_list();
     EXPECT_EQ(seen_of(WM_NCDESTROY).size(), 1u) << seen_list();
     EXPECT_FALSE(IsWindow(dialog));
@@ -213,13 +196,10 @@ DWORD WINAPI send_end_later(void* dialog)
 TEST(modal, ended_by_a_message_sent_from_another_thread)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
     g_script.act = post_then_end({});
     HANDLE thread = CreateThread(nullptr, 0, send_end_later, dialog, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 21);
+    EXPECT_EQ(run_modal(dialog), 21);
     EXPECT_FALSE(IsWindow(dialog));
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
@@ -229,7 +209,6 @@ TEST(modal, ended_by_a_message_sent_from_another_thread)
 TEST(modal, close_command_refused_by_the_callback)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
     g_script.act = [](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
         switch (message) {
         case WM_INITDIALOG:
@@ -246,9 +225,7 @@ TEST(modal, close_command_refused_by_the_callback)
             return 0;
         }
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 8);
+    EXPECT_EQ(run_modal(dialog), 8);
 }
 
 // Esc and Enter become IDCANCEL and IDOK through the dialog manager and end
@@ -256,23 +233,10 @@ TEST(modal, close_command_refused_by_the_callback)
 TEST(modal, escape_and_enter_end_nothing)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
-    g_script.act = [](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
-        if (message == WM_INITDIALOG) {
-            PostMessageW(d, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-            PostMessageW(d, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-            PostMessageW(d, CHECK, 0, 0);
-        } else if (message == CHECK) {
-            EXPECT_TRUE(IsWindow(d));
-            PostMessageW(d, END_WITH, 3, 0);
-        } else if (message == END_WITH) {
-            end_dialog(d, static_cast<int32_t>(wparam));
-        }
-        return 0;
-    };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 3);
+    g_script.act = post_then_end({{WM_KEYDOWN, VK_ESCAPE, 0x00010001},
+                                  {WM_KEYDOWN, VK_RETURN, 0x001C0001},
+                                  {END_WITH, 3, 0}});
+    EXPECT_EQ(run_modal(dialog), 3) << "ended before its END_WITH";
     std::vector<seen_message> commands = seen_of(WM_COMMAND);
     ASSERT_EQ(commands.size(), 2u) << seen_list();
     EXPECT_EQ(LOWORD(commands[0].wparam), IDCANCEL);
@@ -284,9 +248,8 @@ TEST(modal, escape_and_enter_end_nothing)
 TEST(modal, tab_moves_the_focus)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 300, 100);
-    ASSERT_NE(dialog, nullptr);
-    HWND first = add_test_control(dialog, 1, 1002, L"uno", 10, 10);
-    HWND second = add_test_control(dialog, 1, 1003, L"dos", 100, 10);
+    HWND first = add_test_control(dialog, 1, 1002, L"uno");
+    HWND second = add_test_control(dialog, 1, 1003, L"dos", {.x = 100});
     HWND focus_after_tab = nullptr;
     g_script.act = [&](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG) {
@@ -301,8 +264,7 @@ TEST(modal, tab_moves_the_focus)
         }
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
+    run_modal(dialog);
     EXPECT_EQ(focus_after_tab, second) << "first " << first << " second " << second;
 }
 
@@ -310,8 +272,7 @@ TEST(modal, tab_moves_the_focus)
 TEST(modal, enter_presses_the_default_button)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 300, 100);
-    ASSERT_NE(dialog, nullptr);
-    add_test_control(dialog, 1, 1002, L"uno", 10, 10);
+    add_test_control(dialog, 1, 1002, L"uno");
     push_owned(0);
     push_owned(copy_wide_string(L"dos", 3));
     add_control(1, dialog, 1003, nullptr, 100, 10, 80, 24, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, nullptr);
@@ -324,9 +285,7 @@ TEST(modal, enter_presses_the_default_button)
             end_dialog(d, static_cast<int32_t>(LOWORD(wparam)));
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 1003) << "the default button's command: " << seen_list();
+    EXPECT_EQ(run_modal(dialog), 1003) << "the default button's command: " << seen_list();
 }
 
 // With an owner: WM_CANCELMODE, the owner disabled while the dialog runs,
@@ -336,7 +295,6 @@ TEST(modal, owner_is_disabled_and_idles)
     window_holder owner(make_owner_window());
     ASSERT_NE(owner.hwnd, nullptr);
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100, 0, 0, owner.hwnd);
-    ASSERT_NE(dialog, nullptr);
     g_owner_log = owner_log();
     bool enabled_while_running = true;
     g_script.act = [&](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
@@ -349,9 +307,7 @@ TEST(modal, owner_is_disabled_and_idles)
         }
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(run_modal(dialog), 1);
     EXPECT_FALSE(enabled_while_running);
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd));
     bool cancel_mode = false;
@@ -371,7 +327,6 @@ TEST(modal, no_idle_messages_with_ds_noidlemsg)
     ASSERT_NE(owner.hwnd, nullptr);
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100, WS_POPUP | WS_CAPTION | DS_NOIDLEMSG, 0,
                               owner.hwnd);
-    ASSERT_NE(dialog, nullptr);
     g_owner_log = owner_log();
     g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
         if (message == WM_INITDIALOG)
@@ -380,9 +335,7 @@ TEST(modal, no_idle_messages_with_ds_noidlemsg)
             end_dialog(d, 2);
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 2);
+    EXPECT_EQ(run_modal(dialog), 2);
     EXPECT_TRUE(g_owner_log.enter_idle.empty());
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd));
 }
@@ -413,7 +366,6 @@ TEST(modal, without_callback_or_result_variable)
 {
     uint32_t before = registry_length();
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
     PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     modal_watchdog watchdog(dialog);
     show_dialog_modal(dialog, nullptr, nullptr);
@@ -427,7 +379,6 @@ TEST(modal, without_callback_or_result_variable)
 TEST(modal, accelerators_translate_and_are_destroyed)
 {
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    ASSERT_NE(dialog, nullptr);
     ACCEL entry = {FVIRTKEY, VK_F5, 7001};
     HACCEL table = CreateAcceleratorTableW(&entry, 1);
     find_record(dialog)->accelerators = table;
@@ -438,9 +389,7 @@ TEST(modal, accelerators_translate_and_are_destroyed)
             end_dialog(d, HIWORD(wparam) == 1 ? 70 : 71);
         return 0;
     };
-    int32_t result = -1;
-    run_modal(dialog, &result);
-    EXPECT_EQ(result, 70) << "the accelerator's command, code 1: " << seen_list();
+    EXPECT_EQ(run_modal(dialog), 70) << "the accelerator's command, code 1: " << seen_list();
     ACCEL out = {};
     EXPECT_EQ(CopyAcceleratorTableW(table, &out, 1), 0) << "the table was destroyed";
 }

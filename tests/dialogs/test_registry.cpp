@@ -2,16 +2,14 @@
 // shared brushes and what a release gives back.
 #include "tests/dialogs/dialog_fixture.h"
 
-
 namespace {
 
 // A real window to register by hand, with its record released (if any) and
 // the window destroyed at the end.
 struct registered_window {
-    registered_window(HWND owner_window, uint32_t kind, uint32_t class_index,
-                      const wchar_t* class_name = L"STATIC")
+    registered_window(HWND owner_window, uint32_t kind, uint32_t class_index)
     {
-        hwnd = CreateWindowExW(0, class_name, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+        hwnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
         record = register_window(hwnd, owner_window, kind, class_index);
     }
@@ -25,8 +23,6 @@ struct registered_window {
     HWND hwnd;               // owned
     window_record* record;   // owned by the registry
 };
-
-HBRUSH solid(COLORREF color) { return CreateSolidBrush(color); }
 
 }  // namespace
 
@@ -116,8 +112,8 @@ TEST(registry, find_shared_brush_rules)
     registered_window older(nullptr, KIND_CONTROL, 9);
     registered_window without_brush(nullptr, KIND_CONTROL, 9);
     registered_window newer(nullptr, KIND_CONTROL, 9);
-    HBRUSH red_old = solid(RGB(255, 0, 0));
-    HBRUSH red_new = solid(RGB(255, 0, 0));
+    HBRUSH red_old = CreateSolidBrush(RGB(255, 0, 0));
+    HBRUSH red_new = CreateSolidBrush(RGB(255, 0, 0));
     older.record->back_color = RGB(255, 0, 0);
     older.record->back_brush = red_old;
     without_brush.record->back_color = RGB(0, 0, 255);
@@ -151,7 +147,7 @@ TEST(registry, shared_brush_is_deleted_with_its_last_owner)
 {
     registered_window first(nullptr, KIND_CONTROL, 9);
     registered_window second(nullptr, KIND_CONTROL, 9);
-    HBRUSH green = solid(RGB(0, 64, 0));
+    HBRUSH green = CreateSolidBrush(RGB(0, 64, 0));
     first.record->back_color = RGB(0, 64, 0);
     first.record->back_brush = green;
     second.record->back_color = RGB(0, 64, 0);
@@ -179,7 +175,7 @@ TEST(registry, negative_colour_codes_never_delete_a_brush)
     const int32_t codes[] = {COLOR_CODE_SYSTEM, COLOR_CODE_TRANSPARENT, COLOR_CODE_NOT_SET};
     for (int32_t code : codes) {
         registered_window control(nullptr, KIND_CONTROL, 5);
-        HBRUSH brush = solid(RGB(9, 9, 9));
+        HBRUSH brush = CreateSolidBrush(RGB(9, 9, 9));
         control.record->back_color = code;
         control.record->back_brush = brush;
         release_window_record(control.hwnd);
@@ -227,7 +223,7 @@ TEST(registry, release_gives_back_graphic_objects)
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP picture = CreateBitmap(8, 8, 1, 32, nullptr);
     HGDIOBJ first = SelectObject(dc, picture);
-    HBRUSH object = solid(RGB(1, 1, 1));
+    HBRUSH object = CreateSolidBrush(RGB(1, 1, 1));
     HWND companion = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
     uint32_t* block = graphic.record->graphic_block;

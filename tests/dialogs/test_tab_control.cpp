@@ -6,18 +6,9 @@
 
 namespace {
 
-RECT rect_in_parent(HWND window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 RECT display_area(HWND tab)
 {
-    RECT area = {0, 0, 0, 0};
-    GetClientRect(tab, &area);
+    RECT area = client_rect_of(tab);
     SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     return area;
 }
@@ -27,7 +18,8 @@ RECT display_area(HWND tab)
 struct tab_dialog {
     tab_dialog() : dialog(make_dialog(KIND_PIXELS, 30, 30, 500, 400))
     {
-        tab = add_test_control(dialog.hwnd, 22, 1301, L"", 20, 30, 300, 200);
+        tab = add_test_control(dialog.hwnd, 22, 1301, L"",
+                               {.x = 20, .y = 30, .width = 300, .height = 200});
         for (HWND& page : pages) {
             page = make_dialog(KIND_PIXELS, 0, 0, 50, 50, WS_CHILD | DS_CONTROL, 0, dialog.hwnd);
             if (window_record* record = find_record(page))
@@ -95,7 +87,8 @@ TEST(tab_control, without_a_record_nothing_is_passed_on)
 TEST(refresh, transparent_windows_redraw_their_owner)
 {
     window_holder dialog(make_dialog(KIND_PIXELS, 30, 30, 300, 200));
-    HWND label = add_test_control(dialog.hwnd, 5, 1801, L"etiqueta", 20, 20, 120, 24);
+    HWND label = add_test_control(dialog.hwnd, 5, 1801, L"etiqueta",
+                                  {.x = 20, .y = 20, .width = 120, .height = 24});
     ASSERT_NE(label, nullptr);
     find_record(dialog.hwnd)->callback = recording_callback;
     ShowWindow(dialog.hwnd, SW_SHOW);

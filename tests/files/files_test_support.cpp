@@ -2,7 +2,7 @@
 
 uint32_t open_path(const std::string& path, uint16_t mode_word, int32_t record_length, int16_t number)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     open_file(mode_word, record_length, 1, nullptr, number);
     return error_number();
 }
@@ -53,22 +53,6 @@ uint32_t print_text(int16_t number, const std::string& text)
     return print_error ? print_error : end_error;
 }
 
-DWORD attributes_of(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str());
-}
-
-bool set_attributes(const std::string& path, DWORD attributes)
-{
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
-}
-
-bool running_under_wine()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 bool writes_to_read_only_files(const scratch_folder& folder)
 {
     std::string probe = folder.file("read_only_probe.txt");
@@ -81,9 +65,4 @@ bool writes_to_read_only_files(const scratch_folder& folder)
     set_attributes(probe, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(probe.c_str());
     return writable;
-}
-
-std::wstring wide_of(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
 }

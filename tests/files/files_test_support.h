@@ -9,11 +9,20 @@
 #include "runtime/files/files.h"
 #include "tests/support/test_support.h"
 
-// Mode words used by the tests.
-const uint16_t INPUT_LOCKED = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 1);
-const uint16_t APPEND_LOCKED = file_mode_word(FILE_MODE_APPEND,
-                                              FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 1);
-const uint16_t OUTPUT_LOCKED = file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 1);
+// Mode words used by the tests: no sharing, or sharing both ways (the test
+// may look at the file while it is open).
+const uint8_t STATED_WRITE = FILE_ACCESS_WRITE | FILE_ACCESS_STATED;
+const uint16_t INPUT_LOCKED =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_EXCLUSIVE);
+const uint16_t APPEND_LOCKED =
+    file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_READ | STATED_WRITE | FILE_LOCK_EXCLUSIVE);
+const uint16_t OUTPUT_LOCKED = file_mode_word(FILE_MODE_OUTPUT, STATED_WRITE | FILE_LOCK_EXCLUSIVE);
+const uint16_t INPUT_SHARED =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_SHARE_BOTH);
+const uint16_t APPEND_SHARED =
+    file_mode_word(FILE_MODE_APPEND, STATED_WRITE | FILE_LOCK_SHARE_BOTH);
+const uint16_t OUTPUT_SHARED =
+    file_mode_word(FILE_MODE_OUTPUT, STATED_WRITE | FILE_LOCK_SHARE_BOTH);
 
 // Opens `path` under `number` and gives the error number (0 on success).
 uint32_t open_path(const std::string& path, uint16_t mode_word, int32_t record_length, int16_t number);
@@ -33,14 +42,6 @@ std::string describe(const std::vector<line_read>& reads);
 // Prints a text as one line and gives the error numbers of the two calls.
 uint32_t print_text(int16_t number, const std::string& text);
 
-// Attribute helpers on real files (plain Win32).
-DWORD attributes_of(const std::string& path);   // INVALID_FILE_ATTRIBUTES when missing
-bool set_attributes(const std::string& path, DWORD attributes);
-
-// True under Wine (the tests say so where Wine differs from Windows).
-bool running_under_wine();
 // True when this process may open a read-only file for writing: Wine run as
 // root does (the Unix permission check passes); Windows and ordinary users do not.
 bool writes_to_read_only_files(const scratch_folder& folder);
-
-std::wstring wide_of(const std::string& text);

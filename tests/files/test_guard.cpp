@@ -3,19 +3,34 @@
 
 #include "tests/files/files_test_support.h"
 
-TEST(files_guard, system_errors_map_to_run_time_numbers)
+TEST(files_guard, system_errors_the_file_layer_meets_keep_their_meaning)
 {
-    // System error code -> run-time number, the whole table and the codes above it.
-    const uint32_t expected[][2] = {
-        {1, 75},   {2, 53},   {3, 76},   {4, 67},   {5, 70},   {6, 57},   {7, 241},  {8, 7},
-        {9, 241},  {10, 241}, {11, 51},  {12, 51},  {13, 51},  {14, 7},   {15, 68},  {16, 75},
-        {17, 74},  {18, 53},  {19, 70},  {20, 68},  {21, 71},  {22, 51},  {23, 72},  {24, 51},
-        {25, 72},  {26, 72},  {27, 72},  {28, 72},  {29, 72},  {30, 72},  {31, 72},  {32, 70},
-        {33, 70},  {34, 72},  {35, 72},  {36, 70},  {37, 75},  {38, 62},  {39, 61},  {40, 75},
-        {87, 5},   {112, 61}, {183, 75}, {109, 75}, {123, 75}, {0xFFFFFFFF, 75},
+    const uint32_t pairs[][2] = {
+        {ERROR_FILE_NOT_FOUND, RUNTIME_ERROR_FILE_NOT_FOUND},
+        {ERROR_PATH_NOT_FOUND, RUNTIME_ERROR_PATH_NOT_FOUND},
+        {ERROR_ACCESS_DENIED, RUNTIME_ERROR_PERMISSION_DENIED},
+        {ERROR_SHARING_VIOLATION, RUNTIME_ERROR_PERMISSION_DENIED},
+        {ERROR_LOCK_VIOLATION, RUNTIME_ERROR_PERMISSION_DENIED},
+        {ERROR_NOT_ENOUGH_MEMORY, RUNTIME_ERROR_OUT_OF_MEMORY},
+        {ERROR_HANDLE_EOF, RUNTIME_ERROR_INPUT_PAST_END},
+        {ERROR_HANDLE_DISK_FULL, RUNTIME_ERROR_DISK_FULL},
+        {ERROR_DISK_FULL, RUNTIME_ERROR_DISK_FULL},
+        {ERROR_INVALID_PARAMETER, RUNTIME_ERROR_INVALID_ARGUMENT},
+        {ERROR_ALREADY_EXISTS, RUNTIME_ERROR_PATH_FILE_ACCESS},
+        {ERROR_FILENAME_EXCED_RANGE, RUNTIME_ERROR_PATH_FILE_ACCESS},
     };
-    for (const auto& row : expected)
-        EXPECT_EQ(map_system_error(row[0]), row[1]) << "system error " << row[0];
+    for (const auto& pair : pairs)
+        EXPECT_EQ(map_system_error(pair[0]), pair[1]) << "system error " << pair[0];
+}
+
+TEST(files_guard, every_system_error_maps_to_a_run_time_number)
+{
+    // A failure is never reported as success, nor as a number outside 1..255.
+    for (DWORD code = 1; code <= 0x10000; ++code) {
+        uint32_t number = map_system_error(code);
+        ASSERT_TRUE(number > RUNTIME_ERROR_NONE && number <= RUNTIME_ERROR_FATAL_LAST) << code;
+    }
+    EXPECT_EQ(map_system_error(0xFFFFFFFF), RUNTIME_ERROR_PATH_FILE_ACCESS);
 }
 
 TEST(files_guard, the_verdict_rests_on_the_last_error_alone)
@@ -32,44 +47,45 @@ TEST(files_guard, the_verdict_rests_on_the_last_error_alone)
     EXPECT_TRUE(noisy.failed());
     EXPECT_EQ(noisy.value, static_cast<uintptr_t>(TRUE));
     EXPECT_EQ(noisy.system_error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(noisy.error, 75u);
+    EXPECT_EQ(noisy.error, RUNTIME_ERROR_PATH_FILE_ACCESS);
 
     guard_verdict missing = guarded_call([] { return GetFileAttributesW(L"C:\\no\\such\\folder\\file.txt"); });
     EXPECT_EQ(missing.value, INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(missing.error, 76u) << "system error " << missing.system_error;
+    EXPECT_EQ(missing.error, RUNTIME_ERROR_PATH_NOT_FOUND) << "system error " << missing.system_error;
     EXPECT_EQ(error_number(), 0u) << "the guard sets no run-time number itself";
 }
 
-TEST(files_guard, the_error_mode_is_changed_for_the_call_and_restored)
+TEST(files_guard, test_the_callers_state_survives_and_the_call_runs_with_the_default)
 {
-    UINT original = SetErrorMode(SEM_NOGPFAULTERRORBOX);
-    UINT inside = 0;
-    guarded_call([&] {
-        inside = GetErrorMode();
-        SetErrorMode(0);
-        return 0;
-    });
-    UINT after = GetErrorMode();
-    SetErrorMode(original);
-    EXPECT_EQ(inside, static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
-    EXPECT_EQ(after, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
-}
-
-TEST(files_guard, the_callers_control_word_survives_and_the_call_runs_with_the_default)
-{
-    uint16_t original = get_fpu_control_word();
-    const uint16_t callers = 0x0F7F;  // round toward zero, 64-bit precision, all masked
-    set_fpu_control_word(callers);
-    uint16_t inside = 0;
-    guarded_call([&] {
-        inside = get_fpu_control_word();
-        set_fpu_control_word(0x027F);
-        return 0;
-    });
-    uint16_t after = get_fpu_control_word();
-    set_fpu_control_word(original);
-    EXPECT_EQ(after, callers) << std::hex << "got 0x" << after;
-    EXPECT_EQ(inside, 0x037F) << std::hex << "got 0x" << inside;
+    struct state_case {
+        const char* what;
+        uint32_t (*get)();
+        void (*set)(uint32_t);
+        uint32_t callers, clobbered, inside;
+    };
+    const state_case cases[] = {
+        {"error mode", [] { return static_cast<uint32_t>(GetErrorMode()); },
+         [](uint32_t mode) { SetErrorMode(mode); }, SEM_NOGPFAULTERRORBOX, 0,
+         SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX},
+        // The caller's: round toward zero, 64-bit precision, all masked.
+        {"x87 control word", [] { return static_cast<uint32_t>(get_fpu_control_word()); },
+         [](uint32_t word) { set_fpu_control_word(static_cast<uint16_t>(word)); }, 0x0F7F, 0x027F,
+         0x037F},
+    };
+    for (const state_case& c : cases) {
+        uint32_t original = c.get();
+        c.set(c.callers);
+        uint32_t inside = 0;
+        guarded_call([&] {
+            inside = c.get();
+            c.set(c.clobbered);
+            return 0;
+        });
+        uint32_t after = c.get();
+        c.set(original);
+        EXPECT_EQ(after, c.callers) << c.what << std::hex << ": 0x" << after;
+        EXPECT_EQ(inside, c.inside) << c.what << std::hex << ": 0x" << inside;
+    }
 }
 
 namespace {
@@ -119,7 +135,7 @@ TEST(files_guard, what_real_file_calls_leave_as_their_last_error)
     HANDLE h = reinterpret_cast<HANDLE>(open.value);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(open.system_error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(open.error, 75u);
+    EXPECT_EQ(open.error, RUNTIME_ERROR_PATH_FILE_ACCESS);
     // Positioning and reading at the end: success, 0 bytes.
     guard_verdict seek = guarded_call([&] { return SetFilePointer(h, 0, nullptr, FILE_END); });
     EXPECT_FALSE(seek.failed()) << "system error " << seek.system_error;

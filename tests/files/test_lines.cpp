@@ -7,6 +7,9 @@
 
 namespace {
 
+const uint16_t WIDE_INPUT =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | FILE_LOCK_EXCLUSIVE);
+
 std::vector<line_read> read_file_lines(const std::string& bytes, int32_t record_length,
                                        uint16_t mode_word = INPUT_LOCKED)
 {
@@ -53,7 +56,7 @@ std::vector<line_read> expected_reads(const std::vector<std::string>& lines, boo
 {
     std::vector<line_read> reads;
     if (fails_at_once)
-        reads.push_back({"", 62});
+        reads.push_back({"", RUNTIME_ERROR_INPUT_PAST_END});
     for (const std::string& line : lines)
         reads.push_back({line, 0});
     return reads;
@@ -83,12 +86,12 @@ TEST(files_lines, test_line_rules)
     const line_case cases[] = {
         {"CR LF lines", "a\r\nb\r\n", 128, {{"a", 0}, {"b", 0}}},
         {"no final line end", "a\r\nb", 128, {{"a", 0}, {"b", 0}}},
-        {"empty file", "", 128, {{"", 62}}},
+        {"empty file", "", 128, {{"", RUNTIME_ERROR_INPUT_PAST_END}}},
         {"LF-only line ends stay in the line", "a\nb\n", 128, {{"a\nb\n", 0}}},
         {"CR CR LF", "a\r\r\nb", 128, {{"a", 0}, {"", 0}, {"b", 0}}},
         {"LF CR", "a\n\rb", 128, {{"a\n", 0}, {"b", 0}}},
         {"Ctrl-Z ends the text", "abc\x1A" "def", 128, {{"abc", 0}}},
-        {"Ctrl-Z at the start", "\x1A" "abc", 128, {{"", 62}}},
+        {"Ctrl-Z at the start", "\x1A" "abc", 128, {{"", RUNTIME_ERROR_INPUT_PAST_END}}},
         {"zero bytes are text", std::string("a\0b\r\n", 5), 128, {{std::string("a\0b", 3), 0}}},
         {"lone CR at the end", "a\r", 128, {{"a", 0}}},
         {"CR LF split across the 128-byte buffer", repeated(127) + CRLF + "next", 128,
@@ -114,10 +117,10 @@ TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
     write_file_bytes(folder.file("t.txt"), "abc\x1A" "def");
     ASSERT_EQ(open_path(folder.file("t.txt"), INPUT_LOCKED, 128, 1), 0u);
     EXPECT_EQ(read_one_line(1), (line_read{"abc", 0}));
-    EXPECT_EQ(end_of_file(1), -1);
-    EXPECT_EQ(read_one_line(1), (line_read{"", 62}));
-    EXPECT_EQ(read_one_line(1), (line_read{"", 62}));
-    EXPECT_EQ(end_of_file(1), -1);
+    EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
+    EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
+    EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
+    EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
     EXPECT_EQ(error_number(), 0u);
     close_file(1, 0);
 }
@@ -125,16 +128,16 @@ TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
 TEST(files_lines, wrong_number_and_wrong_mode)
 {
     scratch_folder folder;
-    EXPECT_EQ(read_one_line(5), (line_read{"", 52}));
-    EXPECT_EQ(end_of_file(5), -1);
-    EXPECT_EQ(error_number(), 53u) << "end_of_file of a number not open";
+    EXPECT_EQ(read_one_line(5), (line_read{"", RUNTIME_ERROR_BAD_FILE_NUMBER}));
+    EXPECT_EQ(end_of_file(5), RUNTIME_TRUE);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_FILE_NOT_FOUND) << "end_of_file of a number not open";
     ASSERT_EQ(open_path(folder.file("out.txt"), OUTPUT_LOCKED, 1, 5), 0u);
-    EXPECT_EQ(read_one_line(5), (line_read{"", 54}));
-    EXPECT_EQ(end_of_file(5), 0) << "an output file is never at its end";
+    EXPECT_EQ(read_one_line(5), (line_read{"", RUNTIME_ERROR_BAD_FILE_MODE}));
+    EXPECT_EQ(end_of_file(5), RUNTIME_FALSE) << "an output file is never at its end";
     EXPECT_EQ(error_number(), 0u);
     file_record* record = find_file(5);
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(fill_buffer(record).error, 54u);
+    EXPECT_EQ(fill_buffer(record).error, RUNTIME_ERROR_BAD_FILE_MODE);
     close_file(5, 0);
     EXPECT_EQ(temp_depth(), 0u);
 }
@@ -157,77 +160,76 @@ TEST(files_lines, test_lock_codes_3_and_4_read_what_others_wrote)
         SetFilePointer(writer, 5, nullptr, FILE_BEGIN);
         WriteFile(writer, "TWO\r\nthree", 10, &written, nullptr);
         CloseHandle(writer);
-        EXPECT_EQ(end_of_file(1), 0);
+        EXPECT_EQ(end_of_file(1), RUNTIME_FALSE);
         EXPECT_EQ(read_one_line(1), (line_read{"TWO", 0})) << "lock code " << int(lock_code);
         EXPECT_EQ(read_one_line(1), (line_read{"three", 0})) << "lock code " << int(lock_code);
-        EXPECT_EQ(end_of_file(1), -1);
+        EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
         close_file(1, 0);
     }
 }
 
-TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte)
+namespace {
+
+// A pipe that holds `bytes` and whose writer has gone, adopted by open_file
+// under number 3.  Gives the read end, which stays the caller's.
+HANDLE open_pipe(const std::string& bytes, uint16_t mode_word, int32_t record_length)
 {
     HANDLE read_end = nullptr, write_end = nullptr;
-    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-    const char text[] = "ab\r\ncd\x1Arest";
+    EXPECT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(write_end, text, sizeof text - 1, &written, nullptr));
+    EXPECT_TRUE(WriteFile(write_end, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     CloseHandle(write_end);
     push_empty();
-    open_file(INPUT_LOCKED, 128, 1, read_end, 3);
-    ASSERT_EQ(error_number(), 0u);
+    open_file(mode_word, record_length, 1, read_end, 3);
+    EXPECT_EQ(error_number(), 0u);
+    return read_end;
+}
+
+}  // namespace
+
+TEST(files_lines, a_pipe_is_read_a_byte_at_a_time_and_end_of_file_holds_the_byte)
+{
+    HANDLE pipe = open_pipe("ab\r\ncd\x1Arest", INPUT_LOCKED, 128);
     EXPECT_EQ(find_file(3)->device_kind, FILE_OTHER);
     EXPECT_EQ(read_one_line(3), (line_read{"ab", 0}));
     // The byte after the CR is not examined by read_line; end_of_file looks
     // at it and keeps it for the next line.
-    EXPECT_EQ(end_of_file(3), 0);
+    EXPECT_EQ(end_of_file(3), RUNTIME_FALSE);
     EXPECT_EQ(read_one_line(3), (line_read{"\ncd", 0}));
-    EXPECT_EQ(end_of_file(3), -1) << "the Ctrl-Z is held";
-    EXPECT_EQ(read_one_line(3), (line_read{"", 62}));
+    EXPECT_EQ(end_of_file(3), RUNTIME_TRUE) << "the Ctrl-Z is held";
+    EXPECT_EQ(read_one_line(3), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
     close_file(3, 0);
-    CloseHandle(read_end);
+    CloseHandle(pipe);
 }
 
-TEST(files_lines, a_wide_text_pipe_is_read_a_unit_at_a_time)
+TEST(files_lines, test_pipes_end_their_text_when_the_writer_has_gone)
 {
-    HANDLE read_end = nullptr, write_end = nullptr;
-    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-    const wchar_t text[] = L"hi\r\nyo";
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(write_end, text, sizeof text - 2, &written, nullptr));
-    CloseHandle(write_end);
-    push_empty();
-    open_file(file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1), 1, 1, read_end, 3);
-    ASSERT_EQ(error_number(), 0u);
-    EXPECT_EQ(read_all_lines(3), (std::vector<line_read>{{"hi", 0}, {"\nyo", 0}}));
-    close_file(3, 0);
-    CloseHandle(read_end);
-}
-
-TEST(files_lines, a_pipe_whose_writer_has_gone_ends_its_text)
-{
-    HANDLE read_end = nullptr, write_end = nullptr;
-    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(write_end, "xy", 2, &written, nullptr));
-    CloseHandle(write_end);
-    push_empty();
-    open_file(INPUT_LOCKED, 1, 1, read_end, 3);
-    ASSERT_EQ(error_number(), 0u);
-    EXPECT_EQ(read_all_lines(3), (std::vector<line_read>{{"xy", 0}}));
-    close_file(3, 0);
-    CloseHandle(read_end);
+    struct pipe_case {
+        std::string bytes;
+        uint16_t mode_word;  // wide text is read a unit at a time
+        std::vector<line_read> expected;
+    };
+    const pipe_case cases[] = {
+        {"xy", INPUT_LOCKED, {{"xy", 0}}},
+        {std::string("h\0i\0\r\0\n\0y\0o\0", 12), WIDE_INPUT, {{"hi", 0}, {"\nyo", 0}}},
+    };
+    for (const pipe_case& c : cases) {
+        HANDLE pipe = open_pipe(c.bytes, c.mode_word, 1);
+        std::vector<line_read> got = read_all_lines(3);
+        EXPECT_EQ(got, c.expected) << describe(got);
+        close_file(3, 0);
+        CloseHandle(pipe);
+    }
 }
 
 TEST(files_lines, wide_text_lines)
 {
-    const uint16_t wide_input = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WIDE | 1);
     std::wstring text = L"one\r\ntwo\r\rthree\nfour";
     text.push_back(0x0D0A);  // one unit whose bytes are CR LF: not a line end
     text += L"\r\n\x1A" L"after";
     std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     for (int32_t record_length : {1, 2, 3, 5, 128}) {
-        std::vector<line_read> got = read_file_lines(bytes + "!", record_length, wide_input);
+        std::vector<line_read> got = read_file_lines(bytes + "!", record_length, WIDE_INPUT);
         std::vector<line_read> expected = {{"one", 0}, {"two", 0}, {"", 0}, {"three\nfour?", 0}};
         EXPECT_EQ(got, expected) << "record length " << record_length << ": got " << describe(got);
     }

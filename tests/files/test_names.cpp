@@ -14,7 +14,7 @@ const DWORD COMPARED = ~static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBU
 
 uint32_t attributes_through_runtime(const std::string& path, uint32_t* error)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     uint32_t attributes = get_file_attributes();
     *error = error_number();
     return attributes;
@@ -22,14 +22,14 @@ uint32_t attributes_through_runtime(const std::string& path, uint32_t* error)
 
 uint32_t set_through_runtime(const std::string& path, uint32_t attributes)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     set_file_attributes(attributes);
     return error_number();
 }
 
 uint32_t delete_through_runtime(const std::string& path)
 {
-    push_wide_text(path);
+    push_wide(wide_of(path));
     delete_file();
     EXPECT_EQ(temp_depth(), 0u);
     return error_number();
@@ -37,8 +37,8 @@ uint32_t delete_through_runtime(const std::string& path)
 
 uint32_t rename_through_runtime(const std::string& from, const std::string& to)
 {
-    push_wide_text(from);
-    push_wide_text(to);
+    push_wide(wide_of(from));
+    push_wide(wide_of(to));
     rename_file();
     EXPECT_EQ(temp_depth(), 0u);
     return error_number();
@@ -59,10 +59,10 @@ TEST(files_names, get_file_attributes_of_files_folders_and_missing_names)
     for (const char* name : failing) {
         std::string path = *name ? folder.file(name) : std::string();
         EXPECT_EQ(attributes_through_runtime(path, &error), 0u) << name;
-        EXPECT_EQ(error, 53u) << "attributes of '" << name << "': got " << error;
+        EXPECT_EQ(error, RUNTIME_ERROR_FILE_NOT_FOUND) << "attributes of '" << name << "': got " << error;
     }
     EXPECT_EQ(attributes_through_runtime(folder.file("*.txt"), &error), 0u);
-    EXPECT_EQ(error, 64u);
+    EXPECT_EQ(error, RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
 TEST(files_names, test_set_file_attributes_passes_the_settable_bits)
@@ -103,40 +103,38 @@ TEST(files_names, test_set_file_attributes_passes_the_settable_bits)
 TEST(files_names, set_file_attributes_failures)
 {
     scratch_folder folder;
-    EXPECT_EQ(set_through_runtime(folder.file("absent.txt"), 0), 53u);
-    EXPECT_EQ(set_through_runtime(folder.file("no_folder\\absent.txt"), 0), 76u);
-    EXPECT_EQ(set_through_runtime(folder.file("a?.txt"), 0), 64u);
+    EXPECT_EQ(set_through_runtime(folder.file("absent.txt"), 0), RUNTIME_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(set_through_runtime(folder.file("no_folder\\absent.txt"), 0), RUNTIME_ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(set_through_runtime(folder.file("a?.txt"), 0), RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
-TEST(files_names, a_hidden_file_is_deleted_only_after_its_attributes_are_cleared)
+TEST(files_names, test_a_protected_file_is_deleted_only_after_its_attributes_are_cleared)
 {
-    scratch_folder folder;
-    std::string path = folder.file("hidden.txt");
-    write_file_bytes(path, "x");
+    // A hidden file is skipped without a report, a read-only one refused.
     // Hidden first: Wine keeps the bit in an extended attribute, which an
     // ordinary user can no longer write once the file is read-only.
-    ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-    ASSERT_EQ(attributes_of(path) & COMPARED, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(delete_through_runtime(path), 0u) << "a skipped file is not reported";
-    EXPECT_TRUE(file_exists(path));
-    EXPECT_EQ(set_through_runtime(path, 0), 0u);
-    EXPECT_EQ(attributes_of(path) & COMPARED, 0u);
-    EXPECT_EQ(delete_through_runtime(path), 0u);
-    EXPECT_FALSE(file_exists(path));
-}
-
-TEST(files_names, a_read_only_file_is_refused_with_70_until_cleared)
-{
-    scratch_folder folder;
-    std::string path = folder.file("read_only.txt");
-    write_file_bytes(path, "x");
-    ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(delete_through_runtime(path), 70u);
-    EXPECT_TRUE(file_exists(path));
-    EXPECT_EQ(set_through_runtime(path, 0), 0u);
-    EXPECT_EQ(delete_through_runtime(path), 0u);
-    EXPECT_FALSE(file_exists(path));
+    struct protected_case {
+        DWORD attributes;
+        uint32_t refusal;
+    };
+    const protected_case cases[] = {
+        {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, 0},
+        {FILE_ATTRIBUTE_READONLY, RUNTIME_ERROR_PERMISSION_DENIED},
+    };
+    for (const protected_case& c : cases) {
+        scratch_folder folder;
+        std::string path = folder.file("protected.txt");
+        write_file_bytes(path, "x");
+        ASSERT_TRUE(set_attributes(path, c.attributes & ~FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(set_attributes(path, c.attributes));
+        ASSERT_EQ(attributes_of(path) & COMPARED, c.attributes);
+        EXPECT_EQ(delete_through_runtime(path), c.refusal) << std::hex << c.attributes;
+        EXPECT_TRUE(file_exists(path));
+        EXPECT_EQ(set_through_runtime(path, 0), 0u);
+        EXPECT_EQ(attributes_of(path) & COMPARED, 0u);
+        EXPECT_EQ(delete_through_runtime(path), 0u);
+        EXPECT_FALSE(file_exists(path));
+    }
 }
 
 TEST(files_names, deleting_a_file_held_open_gives_70)
@@ -145,7 +143,7 @@ TEST(files_names, deleting_a_file_held_open_gives_70)
     std::string path = folder.file("open.txt");
     write_file_bytes(path, "x\r\n");
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    EXPECT_EQ(delete_through_runtime(path), 70u);
+    EXPECT_EQ(delete_through_runtime(path), RUNTIME_ERROR_PERMISSION_DENIED);
     EXPECT_TRUE(file_exists(path));
     close_file(1, 0);
     EXPECT_EQ(delete_through_runtime(path), 0u);
@@ -154,8 +152,8 @@ TEST(files_names, deleting_a_file_held_open_gives_70)
 TEST(files_names, deleting_nothing)
 {
     scratch_folder folder;
-    EXPECT_EQ(delete_through_runtime(folder.file("absent.txt")), 53u);
-    EXPECT_EQ(delete_through_runtime(folder.file("*.none")), 53u);
+    EXPECT_EQ(delete_through_runtime(folder.file("absent.txt")), RUNTIME_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(delete_through_runtime(folder.file("*.none")), RUNTIME_ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(delete_through_runtime(""), 0u) << "an empty path deletes nothing and reports nothing";
 }
 
@@ -247,14 +245,12 @@ TEST(files_names, rename_file_replaces_the_target)
     write_file_bytes(folder.file("from.txt"), "new");
     write_file_bytes(folder.file("to.txt"), "old");
     EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), 0u);
-    std::string bytes;
-    ASSERT_TRUE(read_file_bytes(folder.file("to.txt"), &bytes));
-    EXPECT_EQ(bytes, "new");
+    EXPECT_EQ(file_bytes(folder.file("to.txt")), "new");
     EXPECT_FALSE(file_exists(folder.file("from.txt")));
-    EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), 53u);
-    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("no_folder\\to.txt")), 76u);
-    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("t*.txt")), 64u);
-    EXPECT_EQ(rename_through_runtime("", folder.file("x.txt")), 64u);
+    EXPECT_EQ(rename_through_runtime(folder.file("from.txt"), folder.file("to.txt")), RUNTIME_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("no_folder\\to.txt")), RUNTIME_ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(rename_through_runtime(folder.file("to.txt"), folder.file("t*.txt")), RUNTIME_ERROR_BAD_FILE_NAME);
+    EXPECT_EQ(rename_through_runtime("", folder.file("x.txt")), RUNTIME_ERROR_BAD_FILE_NAME);
     EXPECT_TRUE(file_exists(folder.file("to.txt")));
 }
 
@@ -284,8 +280,7 @@ TEST(files_names, rename_onto_a_read_only_target)
     write_file_bytes(folder.file("to.txt"), "old");
     ASSERT_TRUE(set_attributes(folder.file("to.txt"), FILE_ATTRIBUTE_READONLY));
     uint32_t error = rename_through_runtime(folder.file("from.txt"), folder.file("to.txt"));
-    std::string bytes;
-    ASSERT_TRUE(read_file_bytes(folder.file("to.txt"), &bytes));
+    std::string bytes = file_bytes(folder.file("to.txt"));
     set_attributes(folder.file("to.txt"), FILE_ATTRIBUTE_NORMAL);
     if (running_under_wine() && error == 0) {
         // Wine's MoveFileExW is one rename() and replaces a read-only target;
@@ -293,7 +288,7 @@ TEST(files_names, rename_onto_a_read_only_target)
         std::cout << "note: Wine replaced the read-only target (Windows gives access denied, 70)\n";
         EXPECT_EQ(bytes, "new");
     } else {
-        EXPECT_EQ(error, 70u);
+        EXPECT_EQ(error, RUNTIME_ERROR_PERMISSION_DENIED);
         EXPECT_EQ(bytes, "old");
     }
 }

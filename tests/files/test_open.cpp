@@ -7,42 +7,35 @@
 
 namespace {
 
+const uint16_t RANDOM_LOCKED =
+    file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_LOCK_EXCLUSIVE);
+const uint16_t DEVICE_LOCKED =
+    file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | FILE_LOCK_EXCLUSIVE);
+
 struct open_failure_case {
-    const char* what;
-    std::string (*path)(const scratch_folder&);
+    const char* name;  // in a folder that holds there.txt; "" is the empty path, NUL the device
     uint16_t mode_word;
     int32_t record_length;
     int16_t number;
     uint32_t expected;
 };
 
-std::string existing_file(const scratch_folder& f)
-{
-    write_file_bytes(f.file("there.txt"), "abc");
-    return f.file("there.txt");
-}
-
 const open_failure_case open_failures[] = {
-    {"missing file", [](const scratch_folder& f) { return f.file("absent.txt"); }, INPUT_LOCKED, 128, 1, 53},
-    {"missing folder", [](const scratch_folder& f) { return f.file("no_folder\\absent.txt"); }, INPUT_LOCKED,
-     128, 1, 76},
-    {"missing folder, append", [](const scratch_folder& f) { return f.file("no_folder\\absent.txt"); },
-     APPEND_LOCKED, 128, 1, 76},
-    {"empty path", [](const scratch_folder&) { return std::string(); }, INPUT_LOCKED, 128, 1, 64},
-    {"star in the name", [](const scratch_folder& f) { return f.file("a*b.txt"); }, INPUT_LOCKED, 128, 1, 64},
-    {"question mark in the name", [](const scratch_folder& f) { return f.file("a?b.txt"); }, APPEND_LOCKED,
-     128, 1, 64},
-    {"negative number", existing_file, INPUT_LOCKED, 128, -1, 52},
-    {"record length 0 with INPUT", existing_file, INPUT_LOCKED, 0, 1, 5},
-    {"RANDOM record length above 32768", existing_file,
-     file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1), 32769, 1, 5},
-    {"lock code 5", existing_file, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | 5), 128, 1, 5},
-    {"device mode on a disk file", existing_file, file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | 1), 1,
-     1, 69},
-    {"device mode on a missing name", [](const scratch_folder& f) { return f.file("absent.txt"); },
-     file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | 1), 1, 1, 69},
-    {"APPEND on a character device", [](const scratch_folder&) { return std::string("NUL"); },
-     file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | 4), 1, 1, 54},
+    {"absent.txt", INPUT_LOCKED, 128, 1, RUNTIME_ERROR_FILE_NOT_FOUND},
+    {"no_folder\\absent.txt", INPUT_LOCKED, 128, 1, RUNTIME_ERROR_PATH_NOT_FOUND},
+    {"no_folder\\absent.txt", APPEND_LOCKED, 128, 1, RUNTIME_ERROR_PATH_NOT_FOUND},
+    {"", INPUT_LOCKED, 128, 1, RUNTIME_ERROR_BAD_FILE_NAME},
+    {"a*b.txt", INPUT_LOCKED, 128, 1, RUNTIME_ERROR_BAD_FILE_NAME},
+    {"a?b.txt", APPEND_LOCKED, 128, 1, RUNTIME_ERROR_BAD_FILE_NAME},
+    {"there.txt", INPUT_LOCKED, 128, -1, RUNTIME_ERROR_BAD_FILE_NUMBER},
+    {"there.txt", INPUT_LOCKED, 0, 1, RUNTIME_ERROR_INVALID_ARGUMENT},
+    {"there.txt", RANDOM_LOCKED, 32769, 1, RUNTIME_ERROR_INVALID_ARGUMENT},
+    {"there.txt", file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | 5), 128, 1,  // lock code 5
+     RUNTIME_ERROR_INVALID_ARGUMENT},
+    {"there.txt", DEVICE_LOCKED, 1, 1, RUNTIME_ERROR_DEVICE_MODE},
+    {"absent.txt", DEVICE_LOCKED, 1, 1, RUNTIME_ERROR_DEVICE_MODE},
+    {"NUL", file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_LOCK_SHARE_BOTH), 1, 1,
+     RUNTIME_ERROR_BAD_FILE_MODE},
 };
 
 }  // namespace
@@ -50,11 +43,14 @@ const open_failure_case open_failures[] = {
 TEST(files_open, test_failures_set_their_number_and_leave_the_number_free)
 {
     for (const open_failure_case& c : open_failures) {
+        SCOPED_TRACE(std::string(c.name) + " with mode word " + std::to_string(c.mode_word));
         scratch_folder folder;
-        uint32_t got = open_path(c.path(folder), c.mode_word, c.record_length, c.number);
-        EXPECT_EQ(got, c.expected) << c.what << ": got error " << got;
-        EXPECT_EQ(find_file(c.number), nullptr) << c.what << ": a record was left in the table";
-        EXPECT_EQ(temp_depth(), 0u) << c.what << ": the path was not popped";
+        write_file_bytes(folder.file("there.txt"), "abc");
+        std::string name = c.name;
+        std::string path = name.empty() || name == "NUL" ? name : folder.file(name);
+        EXPECT_EQ(open_path(path, c.mode_word, c.record_length, c.number), c.expected);
+        EXPECT_EQ(find_file(c.number), nullptr) << "a record was left in the table";
+        EXPECT_EQ(temp_depth(), 0u) << "the path was not popped";
     }
 }
 
@@ -62,9 +58,7 @@ TEST(files_open, failure_after_the_system_open_closes_the_handle)
 {
     scratch_folder folder;
     std::string path = folder.file("random.dat");
-    EXPECT_EQ(open_path(path, file_mode_word(FILE_MODE_RANDOM, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1),
-                        40000, 3),
-              5u);
+    EXPECT_EQ(open_path(path, RANDOM_LOCKED, 40000, 3), RUNTIME_ERROR_INVALID_ARGUMENT);
     // OPEN_ALWAYS created the file; nobody may hold it any more.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the file is still held, last error " << GetLastError();
@@ -77,7 +71,7 @@ TEST(files_open, number_zero_opens_and_a_second_open_of_a_number_gives_55)
     write_file_bytes(folder.file("a.txt"), "first\r\n");
     write_file_bytes(folder.file("b.txt"), "second\r\n");
     ASSERT_EQ(open_path(folder.file("a.txt"), INPUT_LOCKED, 128, 0), 0u);
-    EXPECT_EQ(open_path(folder.file("b.txt"), INPUT_LOCKED, 128, 0), 55u);
+    EXPECT_EQ(open_path(folder.file("b.txt"), INPUT_LOCKED, 128, 0), RUNTIME_ERROR_FILE_ALREADY_OPEN);
     // The first file stays open and usable.
     EXPECT_EQ(read_one_line(0), (line_read{"first", 0}));
     close_file(0, 0);
@@ -115,16 +109,12 @@ TEST(files_open, output_empties_an_existing_file_and_takes_record_length_zero)
     scratch_folder folder;
     std::string path = folder.file("out.txt");
     write_file_bytes(path, "old contents that must go");
-    // Lock code 4 lets the test look at the file while it is open.
-    ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_OUTPUT, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0, 4), 0u);
+    ASSERT_EQ(open_path(path, OUTPUT_SHARED, 0, 4), 0u);
     EXPECT_EQ(find_file(4)->record_length, 1);
-    std::string bytes = "?";
-    ASSERT_TRUE(read_file_bytes(path, &bytes));
-    EXPECT_EQ(bytes, "") << "got " << visible_bytes(bytes);
+    EXPECT_EQ(file_bytes(path), "");
     EXPECT_EQ(print_text(4, "new"), 0u);
     close_file(4, 0);
-    ASSERT_TRUE(read_file_bytes(path, &bytes));
-    EXPECT_EQ(bytes, "new\r\n") << "got " << visible_bytes(bytes);
+    EXPECT_EQ(file_bytes(path), "new\r\n");
 }
 
 TEST(files_open, append_writes_after_existing_bytes_and_creates_a_missing_file)
@@ -137,15 +127,12 @@ TEST(files_open, append_writes_after_existing_bytes_and_creates_a_missing_file)
     EXPECT_EQ(find_file(2)->record_length, 1) << "append files are unbuffered";
     EXPECT_EQ(print_text(2, "two"), 0u);
     close_file(2, 0);
-    std::string bytes;
-    ASSERT_TRUE(read_file_bytes(existing, &bytes));
-    EXPECT_EQ(bytes, "one\r\ntwo\r\n") << "got " << visible_bytes(bytes);
+    EXPECT_EQ(file_bytes(existing), "one\r\ntwo\r\n");
 
     std::string fresh = folder.file("fresh.txt");
     ASSERT_EQ(open_path(fresh, APPEND_LOCKED, 128, 2), 0u);
     close_file(2, 0);
-    ASSERT_TRUE(read_file_bytes(fresh, &bytes));
-    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(file_bytes(fresh), "");
 }
 
 namespace {
@@ -158,16 +145,18 @@ struct sharing_case {
 
 const sharing_case sharing_cases[] = {
     // Lock code 0 (none stated) lets others read but not write.
-    {0, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
-    {0, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 70},
-    {1, INPUT_LOCKED, 70},
-    {1, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 70},
-    {2, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 2), 0},
-    {2, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 70},
-    {3, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 70},
-    {3, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0},
-    {4, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | 4), 0},
-    {4, file_mode_word(FILE_MODE_APPEND, FILE_ACCESS_WRITE | FILE_ACCESS_STATED | 4), 0},
+    {FILE_LOCK_NONE_STATED, INPUT_SHARED, 0},
+    {FILE_LOCK_NONE_STATED, APPEND_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_EXCLUSIVE, INPUT_LOCKED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_EXCLUSIVE, INPUT_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_SHARE_READ,
+     file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_SHARE_READ),
+     0},
+    {FILE_LOCK_SHARE_READ, APPEND_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_SHARE_WRITE, INPUT_SHARED, RUNTIME_ERROR_PERMISSION_DENIED},
+    {FILE_LOCK_SHARE_WRITE, APPEND_SHARED, 0},
+    {FILE_LOCK_SHARE_BOTH, INPUT_SHARED, 0},
+    {FILE_LOCK_SHARE_BOTH, APPEND_SHARED, 0},
 };
 
 }  // namespace
@@ -197,7 +186,8 @@ TEST(files_open, lock_code_1_refuses_a_second_process)
     std::string helper = "\"" + executable_folder() + "file_open_helper.exe\" 1A1 \"" + path + "\"";
     EXPECT_EQ(run_program(helper), 0) << "the helper opens the file while nobody holds it";
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    EXPECT_EQ(run_program(helper), 70) << "the second process must get a sharing violation";
+    EXPECT_EQ(run_program(helper), static_cast<int>(RUNTIME_ERROR_PERMISSION_DENIED))
+        << "the second process must get a sharing violation";
     close_file(1, 0);
     EXPECT_EQ(run_program(helper), 0) << "closing gives the file free again";
 }
@@ -206,19 +196,32 @@ TEST(files_open, a_socket_channel_mode_ends_the_process_with_255)
 {
     scratch_folder folder;
     std::string helper = "\"" + executable_folder() + "file_open_helper.exe\" 40A1 \"" + folder.file("x") + "\"";
-    EXPECT_EQ(run_program(helper), 255);
+    EXPECT_EQ(run_program(helper), static_cast<int>(EXIT_CODE_FATAL));
 }
+
+namespace {
+
+// Opens the file outside the run-time with the given access and hands the
+// handle to open_file (INPUT, no path) under `number`.  The handle stays the
+// caller's.
+HANDLE open_attached(const std::string& path, DWORD access, int16_t number)
+{
+    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    push_empty();
+    open_file(INPUT_LOCKED, 128, 1, h, number);
+    return h;
+}
+
+}  // namespace
 
 TEST(files_open, a_failing_pre_read_gives_the_mapped_number_and_leaves_an_attached_handle_open)
 {
     scratch_folder folder;
     std::string path = folder.file("write_only.txt");
     write_file_bytes(path, "text\r\n");
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    push_empty();
-    open_file(INPUT_LOCKED, 128, 1, h, 1);
-    EXPECT_EQ(error_number(), 70u) << "reading through a handle without read access is access denied";
+    HANDLE h = open_attached(path, GENERIC_WRITE, 1);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_PERMISSION_DENIED) << "the pre-read has no read access";
     EXPECT_EQ(find_file(1), nullptr);
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(h, "T", 1, &written, nullptr)) << "the caller's handle must stay open";
@@ -232,7 +235,8 @@ TEST(files_open, write_access_falls_back_to_reading_unless_access_is_stated)
     write_file_bytes(path, "kept\r\n");
     bool privileged = writes_to_read_only_files(folder);
     ASSERT_TRUE(set_attributes(path, FILE_ATTRIBUTE_READONLY));
-    uint16_t unstated = file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 1);
+    uint16_t unstated =
+        file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_LOCK_EXCLUSIVE);
     uint32_t plain = open_path(path, unstated, 128, 1);
     EXPECT_EQ(plain, 0u) << "the open must fall back to reading";
     uint8_t access = find_file(1) ? find_file(1)->access : 0;
@@ -250,12 +254,8 @@ TEST(files_open, write_access_falls_back_to_reading_unless_access_is_stated)
         EXPECT_EQ(stated, 0u);
     } else {
         EXPECT_EQ(access, unstated & 0xFF & ~FILE_ACCESS_WRITE) << "the write bit must be cleared by the retry";
-        EXPECT_EQ(stated, 70u) << "access-stated must not retry";
-    }
-    std::string bytes;
-    ASSERT_TRUE(read_file_bytes(path, &bytes));
-    if (!privileged) {
-        EXPECT_EQ(bytes, "kept\r\n");
+        EXPECT_EQ(stated, RUNTIME_ERROR_PERMISSION_DENIED) << "access-stated must not retry";
+        EXPECT_EQ(file_bytes(path), "kept\r\n");
     }
     set_attributes(path, FILE_ATTRIBUTE_NORMAL);
 }
@@ -283,10 +283,7 @@ TEST(files_open, an_attached_handle_is_used_and_left_open)
     scratch_folder folder;
     std::string path = folder.file("attached.txt");
     write_file_bytes(path, "line one\r\nline two\r\n");
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    push_empty();
-    open_file(INPUT_LOCKED, 128, 1, h, 7);
+    HANDLE h = open_attached(path, GENERIC_READ, 7);
     ASSERT_EQ(error_number(), 0u);
     file_record* record = find_file(7);
     ASSERT_NE(record, nullptr);
@@ -305,19 +302,20 @@ TEST(files_open, an_attached_handle_is_used_and_left_open)
     EXPECT_TRUE(CloseHandle(h));
 
     // A wildcard is refused even with a handle.
-    push_wide_text("x*");
+    push_wide(L"x*");
     open_file(INPUT_LOCKED, 128, 1, GetStdHandle(STD_INPUT_HANDLE), 7);
-    EXPECT_EQ(error_number(), 64u);
+    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NAME);
 }
 
 TEST(files_open, device_mode_opens_a_character_device)
 {
-    ASSERT_EQ(open_path("NUL", file_mode_word(FILE_MODE_DEVICE, FILE_ACCESS_READ | FILE_ACCESS_WRITE | 4), 1, 9),
-              0u);
+    uint16_t shared_device = file_mode_word(
+        FILE_MODE_DEVICE, FILE_ACCESS_READ | FILE_ACCESS_WRITE | FILE_LOCK_SHARE_BOTH);
+    ASSERT_EQ(open_path("NUL", shared_device, 1, 9), 0u);
     file_record* record = find_file(9);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->device_kind, FILE_OTHER);
-    EXPECT_EQ(end_of_file(9), 0) << "no end has been reached on a device";
+    EXPECT_EQ(end_of_file(9), RUNTIME_FALSE) << "no end has been reached on a device";
     close_file(9, 0);
     EXPECT_EQ(error_number(), 0u);
 }

@@ -230,15 +230,14 @@ TEST_F(strings_test, find_string_matches_a_byte_by_byte_search)
     std::mt19937 random(20261208);
     for (int round = 0; round < 400; ++round) {
         // A small alphabet makes partial matches common.
-        std::uniform_int_distribution<int> length(0, 40);
-        std::uniform_int_distribution<int> letter(0, 2);
-        std::string text(length(random), ' ');
-        for (char& c : text)
-            c = static_cast<char>("ab\xE9"[letter(random)]);
-        std::uniform_int_distribution<int> pattern_length(1, 9);
-        std::string pattern(pattern_length(random), ' ');
-        for (char& c : pattern)
-            c = static_cast<char>("ab\xE9"[letter(random)]);
+        auto letters = [&random](int shortest, int longest) {
+            std::string word(std::uniform_int_distribution<int>(shortest, longest)(random), ' ');
+            for (char& c : word)
+                c = "ab\xE9"[random() % 3];
+            return word;
+        };
+        std::string text = letters(0, 40);
+        std::string pattern = letters(1, 9);
         if (round % 3 == 0 && text.size() >= pattern.size()) {
             // Plant the pattern somewhere.
             std::uniform_int_distribution<size_t> at(0, text.size() - pattern.size());

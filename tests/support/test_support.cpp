@@ -7,10 +7,14 @@ void push_text(const std::string& text)
     push_owned(copy_string(text.data(), static_cast<uint32_t>(text.size())));
 }
 
-void push_wide_text(const std::string& text)
+void push_wide(const std::wstring& text)
 {
-    push_text(text);
-    to_wide_in_place(0);
+    push_owned(copy_wide_string(text.data(), static_cast<uint32_t>(text.size())));
+}
+
+std::wstring wide_of(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
 }
 
 std::string text_of(string_handle h)
@@ -22,6 +26,14 @@ std::string pop_text()
 {
     string_handle h = pop_string();
     std::string text = text_of(h);
+    release_string(h);
+    return text;
+}
+
+std::wstring pop_wide()
+{
+    string_handle h = pop_string();
+    std::wstring text(wide_text(h), wide_units(h));
     release_string(h);
     return text;
 }
@@ -95,9 +107,25 @@ bool read_file_bytes(const std::string& path, std::string* bytes)
     return true;
 }
 
+std::string file_bytes(const std::string& path)
+{
+    std::string bytes;
+    return read_file_bytes(path, &bytes) ? bytes : "<unreadable>";
+}
+
 bool file_exists(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return attributes_of(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD attributes_of(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str());
+}
+
+bool set_attributes(const std::string& path, DWORD attributes)
+{
+    return SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
 std::string executable_folder()
@@ -147,4 +175,10 @@ std::string visible_bytes(const std::string& bytes)
         }
     }
     return out;
+}
+
+bool running_under_wine()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }

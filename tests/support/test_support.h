@@ -9,10 +9,13 @@
 
 // Pushes a byte string (an owned copy) on the temporary-string stack.
 void push_text(const std::string& text);
-// Pushes a byte string converted to wide text (as callers do before a wide operation).
-void push_wide_text(const std::string& text);
-// Pops the top entry and returns its bytes.
+// Pushes a wide string (an owned copy), as callers do before a wide operation.
+void push_wide(const std::wstring& text);
+// An ASCII or Latin-1 text widened unit by unit.
+std::wstring wide_of(const std::string& text);
+// Pops the top entry and returns its bytes, or its units.
 std::string pop_text();
+std::wstring pop_wide();
 // The bytes of a handle.
 std::string text_of(string_handle h);
 
@@ -32,7 +35,10 @@ private:
 // Whole-file helpers on real files (plain Win32, outside the run-time).
 bool write_file_bytes(const std::string& path, const std::string& bytes);
 bool read_file_bytes(const std::string& path, std::string* bytes);
+std::string file_bytes(const std::string& path);  // "<unreadable>" when it cannot be read
 bool file_exists(const std::string& path);
+DWORD attributes_of(const std::string& path);  // INVALID_FILE_ATTRIBUTES when missing
+bool set_attributes(const std::string& path, DWORD attributes);
 
 // The folder of the running test executable, with a trailing backslash.
 std::string executable_folder();
@@ -44,3 +50,7 @@ int run_program(const std::string& command_line, unsigned timeout_ms = 30000,
 
 // Shows bytes readably in assertion messages.
 std::string visible_bytes(const std::string& bytes);
+
+// Whether the tests run under Wine rather than Windows: used only to mark
+// known differences, each with its reason.
+bool running_under_wine();
