@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tests/support/window_checks.h"
 
 // Control ids of the slate.
 enum { BOX_ID = 1001, CLEAR_ID = 1002, LEAVE_ID = 1003 };

@@ -164,7 +164,7 @@ TEST(SlateFailedSave, test_full_disk)
     std::string disk = executable_folder() + "small_disk\\";
     if (!file_exists(disk + "tmpfs-mounted"))
         GTEST_SKIP() << "no small disk mounted at " << disk
-                     << " (mounting a tmpfs needs root; the CTest fixture small_disk does it)";
+                     << " (mounting a tmpfs needs root; the CTest fixture app.small_disk does it)";
     std::string folder = disk + "site" + std::to_string(GetCurrentProcessId()) + "\\";
     ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.size() - 1).c_str(), nullptr));
     struct cleanup {
@@ -213,72 +213,38 @@ TEST(SlateNonRoot, test_read_only_folder)
     EXPECT_EQ(joined_names(folder_names(folder)), joined_names(names));
 }
 
-struct attribute_case {
-    const char* name;
-    DWORD attributes;
-};
-
-const attribute_case ATTRIBUTE_CASES[] = {
-    {"read-only", FILE_ATTRIBUTE_READONLY},
-    {"hidden", FILE_ATTRIBUTE_HIDDEN},
-    {"read-only, hidden and system",
-     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
-};
-
-const size_t ATTRIBUTE_COUNT = sizeof ATTRIBUTE_CASES / sizeof ATTRIBUTE_CASES[0];
-
-// Writes the old notes with each case's attributes and starts the slates.
-bool open_sites_with_notes(const site_list& sites, std::string* why)
+TEST(SlateAttributes, test_protected_notes_are_replaced_and_removed)
 {
+    // "Salir" still replaces read-only, hidden and system notes, and
+    // "Borrar" still removes them: their attributes are cleared first.
+    const DWORD attributes[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN,
+                                FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                    FILE_ATTRIBUTE_SYSTEM};
+    const size_t kinds = sizeof attributes / sizeof attributes[0];
+    site_list sites = make_sites(2 * kinds);  // each kind with "Salir", then with "Borrar"
     for (size_t i = 0; i < sites.size(); ++i) {
-        if (!write_file_bytes(sites[i]->notes(), OLD_NOTES) ||
-            !SetFileAttributesA(sites[i]->notes().c_str(), ATTRIBUTE_CASES[i].attributes)) {
-            *why = "cannot prepare " + sites[i]->notes();
-            return false;
+        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), OLD_NOTES));
+        ASSERT_TRUE(set_attributes(sites[i]->notes(), attributes[i % kinds]));
+    }
+    OPEN_SITES(sites);
+    for (size_t i = 0; i < sites.size(); ++i) {
+        SCOPED_TRACE((i < kinds ? "\"Salir\", attributes " : "\"Borrar\", attributes ") +
+                     std::to_string(attributes[i % kinds]));
+        const slate_process& slate = sites[i]->run.slate;
+        EXPECT_EQ(visible_bytes(box_text(slate)), visible_bytes(OLD_NOTES));
+        if (i < kinds) {
+            ASSERT_TRUE(set_box_text(slate, "replaced"));
+            post_command(slate, LEAVE_ID, BN_CLICKED);
+        } else {
+            click_button(slate, CLEAR_ID);
+            EXPECT_EQ(notes_bytes(sites[i]->notes()), NO_FILE);
+            EXPECT_TRUE(still_running(slate, 0));
+            post_close_command(slate);
         }
     }
-    return open_sites(sites, why);
-}
-
-#define OPEN_PROTECTED_SITES(sites)                                \
-    do {                                                           \
-        std::string why_;                                          \
-        ASSERT_TRUE(open_sites_with_notes((sites), &why_)) << why_; \
-    } while (0)
-
-TEST(SlateAttributes, test_salir_replaces_protected_notes)
-{
-    site_list sites = make_sites(ATTRIBUTE_COUNT);
-    OPEN_PROTECTED_SITES(sites);
-    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
-        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
-        EXPECT_EQ(visible_bytes(box_text(sites[i]->run.slate)), visible_bytes(OLD_NOTES));
-        ASSERT_TRUE(set_box_text(sites[i]->run.slate, "replaced"));
-        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
-    }
-    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
-        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(sites[i]->notes())), "replaced\\x0D\\x0A");
-        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_and_notes());
-    }
-}
-
-TEST(SlateAttributes, test_borrar_removes_protected_notes)
-{
-    site_list sites = make_sites(ATTRIBUTE_COUNT);
-    OPEN_PROTECTED_SITES(sites);
-    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
-        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
-        click_button(sites[i]->run.slate, CLEAR_ID);
-        EXPECT_EQ(notes_bytes(sites[i]->notes()), "<no file>");
-        EXPECT_TRUE(still_running(sites[i]->run.slate, 0));
-        post_close_command(sites[i]->run.slate);
-    }
-    for (size_t i = 0; i < ATTRIBUTE_COUNT; ++i) {
-        SCOPED_TRACE(ATTRIBUTE_CASES[i].name);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
-        EXPECT_EQ(joined_names(folder_names(sites[i]->home.path())), exe_only());
+    for (size_t i = 0; i < sites.size(); ++i) {
+        SCOPED_TRACE(i);
+        expect_ended_with(sites[i].get(), i < kinds ? "replaced\r\n" : NO_FILE);
     }
 }
 

@@ -12,21 +12,10 @@ std::string hex(DWORD value)
     return text;
 }
 
-std::string class_of(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    std::string upper = name;
-    for (char& c : upper)
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return upper;
-}
-
 TEST(SlateLayout, test_window_frame)
 {
     slate_site site;
-    std::string why;
-    ASSERT_TRUE(open_site(&site, &why)) << why;
+    OPEN_SITE(site);
     HWND window = site.run.slate.window;
 
     EXPECT_EQ(window_text_bytes(window), "Veslinn");
@@ -70,8 +59,7 @@ struct control_case {
 TEST(SlateLayout, test_controls)
 {
     slate_site site;
-    std::string why;
-    ASSERT_TRUE(open_site(&site, &why)) << why;
+    OPEN_SITE(site);
     HWND window = site.run.slate.window;
     const control_case cases[] = {
         {BOX_ID, "EDIT", "", 6, 6, 990, 650, 0x50001005, WS_EX_CLIENTEDGE},
@@ -82,7 +70,7 @@ TEST(SlateLayout, test_controls)
         SCOPED_TRACE("control " + std::to_string(c.id));
         HWND control = GetDlgItem(window, c.id);
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(class_of(control), c.class_name);
+        EXPECT_EQ(lstrcmpiA(class_of(control).c_str(), c.class_name), 0) << class_of(control);
         EXPECT_EQ(window_text_bytes(control), c.text);
         RECT place = {};
         GetWindowRect(control, &place);
@@ -112,9 +100,38 @@ TEST(SlateLayout, test_controls)
     EXPECT_EQ(children, 3);
 }
 
-}  // namespace
-
-namespace {
+TEST(SlateLayout, test_version_record_is_the_configured_version)
+{
+    // RELEASE_VERSION is project(VERSION), "1.2.3" or "1.2.3.4"; parts left
+    // out are 0.  The record is read back as Windows reads it.
+    unsigned want[4] = {};
+    sscanf(RELEASE_VERSION, "%u.%u.%u.%u", &want[0], &want[1], &want[2], &want[3]);
+    wchar_t want_text[64];
+    swprintf(want_text, 64, L"%u.%u.%u.%u", want[0], want[1], want[2], want[3]);
+    std::wstring exe = widen(built_slate_path());
+    DWORD unused = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(exe.c_str(), &unused));
+    ASSERT_FALSE(record.empty()) << "no version record, error " << GetLastError();
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    WORD* language = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&language), &length));
+    for (DWORD most : {fixed->dwFileVersionMS, fixed->dwProductVersionMS})
+        EXPECT_EQ(hex(most), hex(MAKELONG(want[1], want[0])));
+    for (DWORD least : {fixed->dwFileVersionLS, fixed->dwProductVersionLS})
+        EXPECT_EQ(hex(least), hex(MAKELONG(want[3], want[2])));
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+        wchar_t block[64];
+        swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\%ls", language[0], language[1], name);
+        wchar_t* text = nullptr;
+        ASSERT_TRUE(VerQueryValueW(record.data(), block, reinterpret_cast<void**>(&text), &length))
+            << narrow(name);
+        EXPECT_EQ(std::wstring(text), want_text) << narrow(name);
+    }
+}
 
 HWND focus_of(const slate_process& slate)
 {
@@ -144,8 +161,7 @@ void send_nc_activate(const slate_process& slate, BOOL active)
 TEST(SlateFocus, test_focus_returns_to_the_control_that_had_it)
 {
     slate_site site;
-    std::string why;
-    ASSERT_TRUE(open_site(&site, &why)) << why;
+    OPEN_SITE(site);
     const slate_process& slate = site.run.slate;
     HWND box = slate_control(slate, BOX_ID);
     // The box is no tab stop, so the dialog manager starts with the focus on

@@ -130,13 +130,6 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
 // ---------------------------------------------------------------------------
 // The refusal on a platform outside the NT family.
 
-std::string class_of(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 TEST(SlateRefusal, test_win98_shows_only_the_message)
 {
     // The build's Wine prefix reports Windows 98 to programs of this name only.
