@@ -9,13 +9,14 @@ namespace {
 // ---------------------------------------------------------------------------
 // Executable paths near and beyond the slate's fixed path buffers.
 
-// Creates folders below base until the deepest folder's path (with its
-// trailing backslash) is exactly `length` characters long.  Returns every
-// folder made, outermost first.
-std::vector<std::wstring> make_deep_folder(const std::wstring& base, size_t length)
+// Creates folders below base until the deepest folder's path with
+// "veslinn.exe" is exactly `length` characters long, and copies the slate
+// there.  Returns every folder made, outermost first (none on failure).
+std::vector<std::wstring> make_deep_slate(const std::wstring& base, size_t exe_length)
 {
     std::vector<std::wstring> made;
     std::wstring current = base;
+    const size_t length = exe_length - 11;
     int level = 0;
     while (current.size() < length) {
         size_t left = length - current.size();  // room for a name and its backslash
@@ -27,6 +28,8 @@ std::vector<std::wstring> make_deep_folder(const std::wstring& base, size_t leng
             return {};
         made.push_back(current);
     }
+    if (made.empty() || !copy_slate_wide(made.back()))
+        return {};
     return made;
 }
 
@@ -58,12 +61,10 @@ TEST(SlatePaths, test_longest_path_that_fits_keeps_notes)
     scratch_folder scratch;
     std::wstring base = widen(scratch.path());
     wide_tree_removal remove_later{{base}};
-    std::vector<std::wstring> folders = make_deep_folder(base, 254 - 11);
+    std::vector<std::wstring> folders = make_deep_slate(base, 254);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
     std::wstring exe = home + L"veslinn.exe";
-    ASSERT_EQ(exe.size(), 254u);
-    ASSERT_TRUE(CopyFileW(widen(built_slate_path()).c_str(), exe.c_str(), FALSE));
     ASSERT_TRUE(write_file_wide(home + L"veslinn.txt", "kept\r\n"));
     slate_guard run;
     std::string why;
@@ -93,12 +94,10 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
     remove_wide_tree(base);
     ASSERT_TRUE(CreateDirectoryW(base.substr(0, base.size() - 1).c_str(), nullptr));
     wide_tree_removal remove_later{{base}};
-    std::vector<std::wstring> folders = make_deep_folder(base, 300 - 11);
+    std::vector<std::wstring> folders = make_deep_slate(base, 300);
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
     std::wstring exe = home + L"veslinn.exe";
-    ASSERT_EQ(exe.size(), 300u);
-    ASSERT_TRUE(CopyFileW(widen(built_slate_path()).c_str(), exe.c_str(), FALSE));
     folders.insert(folders.begin(), base);
     for (const std::wstring& folder : folders)
         ASSERT_TRUE(write_file_wide(folder + L"veslinn.txt", "decoy\r\n"));
