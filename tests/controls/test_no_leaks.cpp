@@ -120,8 +120,6 @@ TEST(controls_leaks, test_300_slate_cycles_return_to_start)
         cycle_objects made = run_slate_cycle();
         ASSERT_NE(made.dialog, nullptr) << "cycle " << cycle;
         ASSERT_EQ(made.result, 7) << "cycle " << cycle << ": the run did not end through the timer";
-        // Each object checked on its own as well: this holds where the
-        // process counts are not available.
         ASSERT_FALSE(IsWindow(made.dialog)) << "cycle " << cycle;
         ASSERT_FALSE(gdi_alive(made.brush)) << "cycle " << cycle << ": brush left";
         ASSERT_FALSE(gdi_alive(made.box_font)) << "cycle " << cycle << ": box font left";
