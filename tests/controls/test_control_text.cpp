@@ -38,8 +38,9 @@ TEST(controls_text, test_set_and_get_round_trip)
         EXPECT_EQ(window_text_of(box).substr(0, 511), text.substr(0, 511));
         get_control_text(control_handle(dialog.hwnd, 1001));
         ASSERT_EQ(temp_depth(), depth + 1);
-        if (text.empty())
+        if (text.empty()) {
             EXPECT_EQ(peek_string(), 0u) << "the empty result is the null handle";
+        }
         EXPECT_EQ(pop_wide(), text) << "length " << text.size();
     }
 }

@@ -85,7 +85,7 @@ TEST(dispatch, control_callback_comes_first)
                                         {.width = 200, .callback = other_callback});
         ASSERT_NE(control, nullptr) << "row " << row.row;
         for (int32_t result : {0, 31}) {
-            SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << row.message << ", result " << result);
+            SCOPED_TRACE(testing::Message() << "result " << result << ", message 0x" << std::hex << row.message);
             g_other.result = result;
             g_script.seen.clear();
             int calls = g_other.calls;
