@@ -135,17 +135,6 @@ TEST(controls_colors, test_answer_for_each_code_and_message)
         << "the dialog was never coloured";
 }
 
-TEST(controls_colors, test_dialog_coloured_through_self_id)
-{
-    test_dialog dialog;
-    set_control_color(dialog.hwnd, SELF_ID, 0x00FF00, 0x101010);
-    const window_record* record = find_record(dialog.hwnd);
-    EXPECT_EQ(record->back_color, 0x101010);
-    answer_seen seen = answer_for(dialog.hwnd, WM_CTLCOLORDLG, dialog.hwnd);
-    EXPECT_EQ(seen.brush, record->back_brush);
-    EXPECT_EQ(seen.back, 0x101010u);
-}
-
 TEST(controls_colors, test_combo_parts_coloured_as_their_combo)
 {
     test_dialog dialog;
@@ -179,30 +168,10 @@ TEST(controls_colors, test_combo_parts_coloured_as_their_combo)
     DestroyWindow(list);
 }
 
+// Equal backgrounds share one brush, across dialogs too; it is deleted once,
+// when no record shows its colour any more, whether by a colour change or a
+// release.
 TEST(controls_colors, test_equal_backgrounds_share_one_brush)
-{
-    test_dialog dialog;
-    add_test_control(dialog.hwnd, 5, 1, L"a");
-    add_test_control(dialog.hwnd, 5, 2, L"b");
-    set_control_color(dialog.hwnd, 1, 0xFFFFFF, 0x004000);
-    set_control_color(dialog.hwnd, 2, 0x000000, 0x004000);
-    HBRUSH shared = find_record(control_handle(dialog.hwnd, 1))->back_brush;
-    ASSERT_TRUE(gdi_alive(shared));
-    EXPECT_EQ(find_record(control_handle(dialog.hwnd, 2))->back_brush, shared);
-
-    // The same colours again reuse the record's own brush.
-    set_control_color(dialog.hwnd, 1, 0xFFFFFF, 0x004000);
-    EXPECT_EQ(find_record(control_handle(dialog.hwnd, 1))->back_brush, shared);
-    EXPECT_TRUE(gdi_alive(shared));
-
-    set_control_color(dialog.hwnd, 1, 0xFFFFFF, 0x000080);
-    EXPECT_TRUE(gdi_alive(shared)) << "still shown by the second control";
-    set_control_color(dialog.hwnd, 2, 0xFFFFFF, -1);
-    EXPECT_FALSE(gdi_alive(shared)) << "no record shows the colour any more";
-    EXPECT_EQ(find_record(control_handle(dialog.hwnd, 2))->back_brush, nullptr);
-}
-
-TEST(controls_colors, test_shared_brush_deleted_once_with_its_last_record)
 {
     test_dialog first;
     test_dialog second;
@@ -210,10 +179,13 @@ TEST(controls_colors, test_shared_brush_deleted_once_with_its_last_record)
     HWND b = add_test_control(first.hwnd, 9, 2, L"");
     add_test_control(first.hwnd, 5, 3, L"system colours");
     set_control_color(first.hwnd, 1, 0xFFFFFF, make_color(0, 64, 0));
-    set_control_color(first.hwnd, 2, 0xFFFFFF, make_color(0, 64, 0));
+    set_control_color(first.hwnd, 2, 0x000000, make_color(0, 64, 0));
     set_control_color(first.hwnd, 3, -1, -2);
     HBRUSH green = find_record(a)->back_brush;
-    ASSERT_EQ(find_record(b)->back_brush, green);
+    ASSERT_TRUE(gdi_alive(green));
+    EXPECT_EQ(find_record(b)->back_brush, green);
+    set_control_color(first.hwnd, 1, 0xFFFFFF, make_color(0, 64, 0));
+    EXPECT_EQ(find_record(a)->back_brush, green) << "the same colours again keep the brush";
 
     add_test_control(second.hwnd, 5, 1, L"");
     set_control_color(second.hwnd, 1, 0, 0x0000C0);
@@ -223,15 +195,15 @@ TEST(controls_colors, test_shared_brush_deleted_once_with_its_last_record)
     EXPECT_EQ(find_record(control_handle(second.hwnd, 2))->back_brush, green)
         << "brushes are shared across dialogs";
 
-    // Each control alone: the brush lives while any record shows its colour.
-    release_window_record(a);
-    EXPECT_TRUE(gdi_alive(green));
-    release_window_record(b);
-    EXPECT_TRUE(gdi_alive(green)) << "the second dialog still shows it";
-
+    set_control_color(first.hwnd, 1, 0xFFFFFF, 0x000080);
+    EXPECT_TRUE(gdi_alive(green)) << "still shown by two controls";
     DestroyWindow(second.hwnd);
-    EXPECT_FALSE(gdi_alive(green));
+    EXPECT_TRUE(gdi_alive(green)) << "still shown by the first dialog";
     EXPECT_FALSE(gdi_alive(red));
+    set_control_color(first.hwnd, 2, 0xFFFFFF, -1);
+    EXPECT_FALSE(gdi_alive(green)) << "no record shows the colour any more";
+    EXPECT_EQ(find_record(b)->back_brush, nullptr);
+
     // A brush made after that must survive the first dialog's release: a
     // second delete of the green brush could hit it if its handle is reused.
     HBRUSH witness = CreateSolidBrush(make_color(0, 64, 0));
@@ -253,6 +225,7 @@ TEST(controls_colors, test_scroll_bar_takes_dialog_background)
 
     set_control_color(dialog.hwnd, SELF_ID, 0, 0x203040);
     set_control_color(dialog.hwnd, 5, -1, -1);
+    EXPECT_EQ(find_record(dialog.hwnd)->back_color, 0x203040) << "the dialog through the self id";
     const window_record* record = find_record(bar);
     EXPECT_EQ(record->back_color, 0x203040);
     EXPECT_EQ(record->back_brush, find_record(dialog.hwnd)->back_brush) << "one brush for both";

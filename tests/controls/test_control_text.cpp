@@ -38,20 +38,11 @@ TEST(controls_text, test_set_and_get_round_trip)
         EXPECT_EQ(window_text_of(box).substr(0, 511), text.substr(0, 511));
         get_control_text(control_handle(dialog.hwnd, 1001));
         ASSERT_EQ(temp_depth(), depth + 1);
+        if (text.empty()) {
+            EXPECT_EQ(peek_string(), 0u) << "the empty result is the null handle";
+        }
         EXPECT_EQ(pop_wide(), text) << "length " << text.size();
     }
-}
-
-TEST(controls_text, test_empty_text_is_the_empty_string)
-{
-    test_dialog dialog;
-    HWND box = add_test_control(dialog.hwnd, 9, 1001, L"not yet empty");
-    push_wide(L"");
-    set_control_text(box);
-    EXPECT_EQ(GetWindowTextLengthW(box), 0) << "an empty text must clear the box";
-    get_control_text(box);
-    EXPECT_EQ(peek_string(), 0u) << "the empty result is the null handle";
-    pop_release();
 }
 
 TEST(controls_text, test_missing_window_gives_empty_text)

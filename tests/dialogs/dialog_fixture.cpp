@@ -23,14 +23,6 @@ const bool fresh_logs_added = [] {
 }();
 }  // namespace
 
-HWND make_child(HWND parent, const wchar_t* class_name, uint32_t id, uint32_t style, int x, int y,
-                int width, int height)
-{
-    return CreateWindowExW(0, class_name, L"", WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                           parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)),
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
 int32_t recording_callback(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam)
 {
     activation frame;  // an application procedure

@@ -10,10 +10,6 @@
 
 #include "tests/support/window_support.h"
 
-// A plain child window of `parent` of a system class, with an id.
-HWND make_child(HWND parent, const wchar_t* class_name, uint32_t id, uint32_t style = 0,
-                int x = 10, int y = 10, int width = 80, int height = 24);
-
 // What the recording callback saw.
 struct seen_message {
     HWND dialog;
