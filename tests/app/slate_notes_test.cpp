@@ -293,8 +293,8 @@ TEST(SlateNotes, test_two_slates_leaving_together_both_land)
     // One executable started twice over one notes file, both left at the
     // same moment: each save writes a file of its own and renames it onto
     // the notes, so both renames land and the file holds one whole text.
-    // The rounds run four folders at a time.
-    const int ROUNDS = 20, SIDE_BY_SIDE = 4;
+    // The rounds run ten folders at a time.
+    const int ROUNDS = 20, SIDE_BY_SIDE = 10;
     for (int first = 0; first < ROUNDS; first += SIDE_BY_SIDE) {
         site_list sites = make_sites(SIDE_BY_SIDE);
         std::vector<slate_guard> seconds(SIDE_BY_SIDE);
