@@ -53,15 +53,20 @@ uint32_t print_text(int16_t number, const std::string& text)
     return print_error ? print_error : end_error;
 }
 
+bool held_by_nobody(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
 bool writes_to_read_only_files(const scratch_folder& folder)
 {
-    std::string probe = folder.file("read_only_probe.txt");
-    write_file_bytes(probe, "x");
+    std::string probe = folder.write_file("read_only_probe.txt", "x");
     set_attributes(probe, FILE_ATTRIBUTE_READONLY);
-    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool writable = h != INVALID_HANDLE_VALUE;
-    if (writable)
-        CloseHandle(h);
+    bool writable = held_by_nobody(probe);
     set_attributes(probe, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(probe.c_str());
     return writable;
