@@ -32,7 +32,7 @@ TEST(core, argument_tail_cases)
     }
 }
 
-// Runs the probe program with the given mode; returns its exit code.
+// A run of the probe program and the folder where it leaves its files.
 struct probe_run {
     scratch_folder folder;
     int exit_code = -1;
@@ -86,9 +86,8 @@ TEST(core, test_how_a_real_process_ends)
 
 TEST(core, argument_tail_show_command_and_control_word_in_a_real_process)
 {
-    std::string line = "\"" + executable_folder() + "runtime_probe.exe\"  /x y";
     probe_run probe;
-    probe.run("tail", line);
+    probe.run("tail", "\"" + executable_folder() + "runtime_probe.exe\"  /x y");
     ASSERT_EQ(probe.exit_code, 0);
     // Started without STARTF_USESHOWWINDOW: the show command is SW_SHOWDEFAULT.
     EXPECT_EQ(probe.text("tail"), "/x y|10|133F");
@@ -153,8 +152,6 @@ TEST(core, refuses_a_platform_outside_the_nt_family)
     EXPECT_FALSE(probe.marker("released"));
 }
 
-// ---------------------------------------------------------------------------
-
 uint32_t fail_in_callee(uint32_t number)
 {
     activation frame;
@@ -203,8 +200,6 @@ TEST(core, activation_releases_its_string_locals)
     }
     EXPECT_EQ(local, 0u) << "the string local was not released";
 }
-
-// ---------------------------------------------------------------------------
 
 DWORD WINAPI read_new_thread_record(void* out)
 {

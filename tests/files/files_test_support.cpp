@@ -61,13 +61,3 @@ bool held_by_nobody(const std::string& path)
     CloseHandle(h);
     return true;
 }
-
-bool writes_to_read_only_files(const scratch_folder& folder)
-{
-    std::string probe = folder.write_file("read_only_probe.txt", "x");
-    set_attributes(probe, FILE_ATTRIBUTE_READONLY);
-    bool writable = held_by_nobody(probe);
-    set_attributes(probe, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(probe.c_str());
-    return writable;
-}

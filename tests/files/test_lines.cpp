@@ -14,14 +14,10 @@ std::vector<line_read> read_file_lines(const std::string& bytes, int32_t record_
                                        uint16_t mode_word = INPUT_LOCKED)
 {
     scratch_folder folder;
-    std::string path = folder.write_file("lines.txt", bytes);
-    std::vector<line_read> reads;
-    uint32_t error = open_path(path, mode_word, record_length, 1);
-    if (error) {
-        reads.push_back({"<open failed>", error});
-        return reads;
-    }
-    reads = read_all_lines(1);
+    uint32_t error = open_path(folder.write_file("lines.txt", bytes), mode_word, record_length, 1);
+    if (error)
+        return {{"<open failed>", error}};
+    std::vector<line_read> reads = read_all_lines(1);
     close_file(1, 0);
     return reads;
 }
@@ -118,8 +114,7 @@ TEST(files_lines, test_line_rules)
 TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
 {
     scratch_folder folder;
-    write_file_bytes(folder.file("t.txt"), "abc\x1A" "def");
-    ASSERT_EQ(open_path(folder.file("t.txt"), INPUT_LOCKED, 128, 1), 0u);
+    ASSERT_EQ(open_path(folder.write_file("t.txt", "abc\x1A" "def"), INPUT_LOCKED, 128, 1), 0u);
     EXPECT_EQ(read_one_line(1), (line_read{"abc", 0}));
     EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
     EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));

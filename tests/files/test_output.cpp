@@ -51,32 +51,26 @@ TEST(files_output, write_position_and_column_follow_the_writes_and_flush_succeed
     EXPECT_EQ(file_bytes(path), "abc\r\n");
 }
 
-TEST(files_output, printing_to_an_input_file_gives_54_and_pops_the_text)
+TEST(files_output, test_printing_to_a_number_not_open_or_to_an_input_file)
 {
     scratch_folder folder;
     std::string path = folder.write_file("in.txt", "keep\r\n");
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    push_text("lost");
-    print_to_file(1);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
-    EXPECT_EQ(temp_depth(), 0u);
-    end_print_line(1);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
-    close_file(1, 0);
+    const int16_t number_not_open = 9, input_file = 1;
+    for (int16_t number : {number_not_open, input_file}) {
+        uint32_t expected = number == input_file ? RUNTIME_ERROR_BAD_FILE_MODE : RUNTIME_ERROR_BAD_FILE_NUMBER;
+        push_text("lost");
+        print_to_file(number);
+        EXPECT_EQ(error_number(), expected) << "file number " << number;
+        EXPECT_EQ(temp_depth(), 0u) << "the text is popped also when it cannot be printed";
+        end_print_line(number);
+        EXPECT_EQ(error_number(), expected) << "file number " << number;
+    }
+    close_file(input_file, 0);
     EXPECT_EQ(file_bytes(path), "keep\r\n");
-}
-
-TEST(files_output, numbers_that_are_not_open)
-{
-    push_text("text");
-    print_to_file(9);
+    flush_file(number_not_open);
     EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
-    EXPECT_EQ(temp_depth(), 0u) << "the text is popped also when the number is not open";
-    end_print_line(9);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
-    flush_file(9);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
-    close_file(9, 0);
+    close_file(number_not_open, 0);
     EXPECT_EQ(error_number(), 0u) << "closing a number that is not open reports nothing";
     close_file(-3, 0);
     EXPECT_EQ(error_number(), 0u);

@@ -218,7 +218,6 @@ TEST_F(strings_test, find_string_matches_a_byte_by_byte_search)
         std::string text = letters(0, 40);
         std::string pattern = letters(1, 9);
         if (round % 3 == 0 && text.size() >= pattern.size()) {
-            // Plant the pattern somewhere.
             std::uniform_int_distribution<size_t> at(0, text.size() - pattern.size());
             text.replace(at(random), pattern.size(), pattern);
         }
