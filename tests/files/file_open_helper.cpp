@@ -2,6 +2,7 @@
 // line with the given mode word (hexadecimal) and exits with the run-time
 // error number of the open (0 when it succeeded).
 #include <stdlib.h>
+#include <string.h>
 
 #include "runtime/files/files.h"
 
@@ -19,10 +20,7 @@ int main(int argc, char** argv)
         activation frame;
         uint16_t mode_word = static_cast<uint16_t>(strtoul(argv[1], nullptr, 16));
         const char* path = argv[2];
-        uint32_t length = 0;
-        while (path[length])
-            ++length;
-        push_owned(copy_string(path, length));
+        push_owned(copy_string(path, static_cast<uint32_t>(strlen(path))));
         to_wide_in_place(0);
         open_file(mode_word, 128, 1, nullptr, 1);
         error = error_number();

@@ -53,16 +53,11 @@ uint32_t print_text(int16_t number, const std::string& text)
     return print_error ? print_error : end_error;
 }
 
-bool writes_to_read_only_files(const scratch_folder& folder)
+bool held_by_nobody(const std::string& path)
 {
-    std::string probe = folder.file("read_only_probe.txt");
-    write_file_bytes(probe, "x");
-    set_attributes(probe, FILE_ATTRIBUTE_READONLY);
-    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool writable = h != INVALID_HANDLE_VALUE;
-    if (writable)
-        CloseHandle(h);
-    set_attributes(probe, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(probe.c_str());
-    return writable;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
 }

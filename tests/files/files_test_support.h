@@ -42,6 +42,5 @@ std::string describe(const std::vector<line_read>& reads);
 // Prints a text as one line and gives the error numbers of the two calls.
 uint32_t print_text(int16_t number, const std::string& text);
 
-// True when this process may open a read-only file for writing: Wine run as
-// root does (the Unix permission check passes); Windows and ordinary users do not.
-bool writes_to_read_only_files(const scratch_folder& folder);
+// True when the file can be opened to read and write, shared with nobody.
+bool held_by_nobody(const std::string& path);

@@ -14,30 +14,40 @@ std::vector<line_read> read_file_lines(const std::string& bytes, int32_t record_
                                        uint16_t mode_word = INPUT_LOCKED)
 {
     scratch_folder folder;
-    std::string path = folder.file("lines.txt");
-    write_file_bytes(path, bytes);
-    std::vector<line_read> reads;
-    uint32_t error = open_path(path, mode_word, record_length, 1);
-    if (error) {
-        reads.push_back({"<open failed>", error});
-        return reads;
-    }
-    reads = read_all_lines(1);
+    uint32_t error = open_path(folder.write_file("lines.txt", bytes), mode_word, record_length, 1);
+    if (error)
+        return {{"<open failed>", error}};
+    std::vector<line_read> reads = read_all_lines(1);
     close_file(1, 0);
     return reads;
+}
+
+std::string narrow(const std::string& bytes)
+{
+    return bytes;
+}
+
+std::string narrow(const std::wstring& units)
+{
+    if (units.empty())
+        return std::string();
+    int size = WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), nullptr, 0, nullptr,
+                                   nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), &out[0], size, nullptr, nullptr);
+    return out;
 }
 
 // The line rules applied to a whole text of units: what the application's
 // loop must read from it.  Units are bytes, or 16-bit units of wide text.
 template <typename Unit>
-std::vector<std::basic_string<Unit>> reference_lines(const std::basic_string<Unit>& text, bool* fails_at_once)
+std::vector<line_read> reference_reads(const std::basic_string<Unit>& text)
 {
-    std::vector<std::basic_string<Unit>> lines;
+    std::vector<line_read> reads;
     size_t pos = 0;
     auto at_end = [&] { return pos >= text.size() || text[pos] == 0x1A; };
-    *fails_at_once = at_end();
-    if (*fails_at_once)
-        return lines;
+    if (at_end())
+        return {{"", RUNTIME_ERROR_INPUT_PAST_END}};
     do {
         std::basic_string<Unit> line;
         while (pos < text.size() && text[pos] != 0x0D && text[pos] != 0x1A)
@@ -47,18 +57,8 @@ std::vector<std::basic_string<Unit>> reference_lines(const std::basic_string<Uni
             if (pos < text.size() && text[pos] == 0x0A)
                 ++pos;
         }
-        lines.push_back(line);
+        reads.push_back({narrow(line), 0});
     } while (!at_end());
-    return lines;
-}
-
-std::vector<line_read> expected_reads(const std::vector<std::string>& lines, bool fails_at_once)
-{
-    std::vector<line_read> reads;
-    if (fails_at_once)
-        reads.push_back({"", RUNTIME_ERROR_INPUT_PAST_END});
-    for (const std::string& line : lines)
-        reads.push_back({line, 0});
     return reads;
 }
 
@@ -114,8 +114,7 @@ TEST(files_lines, test_line_rules)
 TEST(files_lines, reading_past_the_end_gives_62_and_end_of_file_stays_true)
 {
     scratch_folder folder;
-    write_file_bytes(folder.file("t.txt"), "abc\x1A" "def");
-    ASSERT_EQ(open_path(folder.file("t.txt"), INPUT_LOCKED, 128, 1), 0u);
+    ASSERT_EQ(open_path(folder.write_file("t.txt", "abc\x1A" "def"), INPUT_LOCKED, 128, 1), 0u);
     EXPECT_EQ(read_one_line(1), (line_read{"abc", 0}));
     EXPECT_EQ(end_of_file(1), RUNTIME_TRUE);
     EXPECT_EQ(read_one_line(1), (line_read{"", RUNTIME_ERROR_INPUT_PAST_END}));
@@ -146,8 +145,7 @@ TEST(files_lines, test_lock_codes_3_and_4_read_what_others_wrote)
 {
     for (uint8_t lock_code : {3, 4}) {
         scratch_folder folder;
-        std::string path = folder.file("shared.txt");
-        write_file_bytes(path, "one\r\ntwo\r\n");
+        std::string path = folder.write_file("shared.txt", "one\r\ntwo\r\n");
         ASSERT_EQ(open_path(path, file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | lock_code),
                             128, 1),
                   0u);
@@ -237,44 +235,28 @@ TEST(files_lines, wide_text_lines)
 
 namespace {
 
-std::string random_bytes(std::mt19937& random, size_t length)
+// Mostly ordinary units, so that long lines occur; the alphabet's third
+// unit, Ctrl-Z, rarely.
+template <typename Unit, size_t N>
+std::basic_string<Unit> random_text(std::mt19937& random, size_t length, const Unit (&alphabet)[N], uint32_t spread)
 {
-    static const char alphabet[] = {'\r', '\n', '\x1A', '\0', 'a', 'b', 'c', ' ', '\xE9', '\r', '\n', 'z'};
-    std::string bytes(length, ' ');
-    for (char& b : bytes) {
-        uint32_t pick = random() % 40;
-        // Mostly ordinary bytes, so that long lines occur; Ctrl-Z rarely.
-        b = pick < sizeof alphabet && (pick != 2 || random() % 8 == 0) ? alphabet[pick]
-                                                                        : static_cast<char>('d' + random() % 20);
+    std::basic_string<Unit> text(length, ' ');
+    for (Unit& unit : text) {
+        uint32_t pick = random() % spread;
+        unit = pick < N && (pick != 2 || random() % 8 == 0) ? alphabet[pick] : static_cast<Unit>('d' + random() % 20);
     }
-    return bytes;
+    return text;
 }
 
-std::vector<int32_t> record_length_sample(std::mt19937& random)
-{
-    std::vector<int32_t> sample = {1, 2, 3, 7, 127, 128, 129, 255, 256, 257, 300};
-    for (int i = 0; i < 4; ++i)
-        sample.push_back(1 + static_cast<int32_t>(random() % 300));
-    return sample;
-}
-
-std::string narrow(const std::wstring& units)
-{
-    if (units.empty())
-        return std::string();
-    int size = WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-// Reads `bytes` with record lengths from the sample and lock codes 1 and 4
+// Reads `bytes` with a sample of record lengths and lock codes 1 and 4
 // (buffered, and re-read at every request); every read must match `expected`.
 void check_every_record_length(std::mt19937& random, uint32_t seed, const std::string& bytes, uint8_t access,
                                const std::vector<line_read>& expected)
 {
-    for (int32_t record_length : record_length_sample(random)) {
+    std::vector<int32_t> record_lengths = {1, 2, 3, 7, 127, 128, 129, 255, 256, 257, 300};
+    for (int i = 0; i < 4; ++i)
+        record_lengths.push_back(1 + static_cast<int32_t>(random() % 300));
+    for (int32_t record_length : record_lengths) {
         uint8_t lock_code = random() % 2 ? 1 : 4;
         std::vector<line_read> got =
             read_file_lines(bytes, record_length, file_mode_word(FILE_MODE_INPUT, access | lock_code));
@@ -285,38 +267,21 @@ void check_every_record_length(std::mt19937& random, uint32_t seed, const std::s
 
 }  // namespace
 
-TEST(files_lines, random_byte_files_read_as_the_line_rules_say)
+TEST(files_lines, random_byte_and_wide_text_files_read_as_the_line_rules_say)
 {
+    static const char byte_alphabet[] = {'\r', '\n', '\x1A', '\0', 'a', 'b', 'c', ' ', '\xE9', '\r', '\n', 'z'};
+    static const wchar_t wide_alphabet[] = {0x0D, 0x0A, 0x1A, 0x00, L'a', L'b', 0x0D0A, 0x1A0D, 0x0A0D, 0x0D00, 0xE9};
     uint32_t seed = GetTickCount();
     std::mt19937 random(seed);
     for (int file = 0; file < 25 && !HasFatalFailure(); ++file) {
-        std::string bytes = random_bytes(random, random() % 1200);
-        bool fails_at_once = false;
-        std::vector<std::string> lines = reference_lines<char>(bytes, &fails_at_once);
-        check_every_record_length(random, seed, bytes, FILE_ACCESS_READ | FILE_ACCESS_STATED,
-                                  expected_reads(lines, fails_at_once));
+        std::string bytes = random_text(random, random() % 1200, byte_alphabet, 40);
+        check_every_record_length(random, seed, bytes, FILE_ACCESS_READ | FILE_ACCESS_STATED, reference_reads(bytes));
     }
-}
-
-TEST(files_lines, random_wide_text_files_read_as_the_line_rules_say)
-{
-    static const wchar_t alphabet[] = {0x0D, 0x0A, 0x1A, 0x00, L'a', L'b', 0x0D0A, 0x1A0D, 0x0A0D, 0x0D00, 0xE9};
-    uint32_t seed = GetTickCount();
-    std::mt19937 random(seed);
     for (int file = 0; file < 20 && !HasFatalFailure(); ++file) {
-        std::wstring units(random() % 700, L' ');
-        for (wchar_t& unit : units) {
-            uint32_t pick = random() % 30;
-            unit = pick < 11 && (pick != 2 || random() % 8 == 0) ? alphabet[pick] : static_cast<wchar_t>(L'd' + pick);
-        }
+        std::wstring units = random_text(random, random() % 700, wide_alphabet, 30);
         std::string bytes(reinterpret_cast<const char*>(units.data()), units.size() * 2);
         if (random() % 3 == 0)
             bytes += 'q';  // an odd last byte is never part of the text
-        bool fails_at_once = false;
-        std::vector<std::string> lines;
-        for (const std::wstring& line : reference_lines<wchar_t>(units, &fails_at_once))
-            lines.push_back(narrow(line));
-        check_every_record_length(random, seed, bytes, FILE_ACCESS_READ | FILE_ACCESS_WIDE,
-                                  expected_reads(lines, fails_at_once));
+        check_every_record_length(random, seed, bytes, FILE_ACCESS_READ | FILE_ACCESS_WIDE, reference_reads(units));
     }
 }

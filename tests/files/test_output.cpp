@@ -32,7 +32,7 @@ TEST(files_output, test_saving_a_text_as_one_line)
     }
 }
 
-TEST(files_output, write_position_and_column_follow_the_writes)
+TEST(files_output, write_position_and_column_follow_the_writes_and_flush_succeeds)
 {
     scratch_folder folder;
     std::string path = folder.file("out.txt");
@@ -45,38 +45,32 @@ TEST(files_output, write_position_and_column_follow_the_writes)
     end_print_line(1);
     EXPECT_EQ(record->cursor, 0u);
     EXPECT_EQ(record->buffer_base, 5u);
+    flush_file(1);
     EXPECT_EQ(error_number(), 0u);
     close_file(1, 0);
     EXPECT_EQ(file_bytes(path), "abc\r\n");
 }
 
-TEST(files_output, printing_to_an_input_file_gives_54_and_pops_the_text)
+TEST(files_output, test_printing_to_a_number_not_open_or_to_an_input_file)
 {
     scratch_folder folder;
-    std::string path = folder.file("in.txt");
-    write_file_bytes(path, "keep\r\n");
+    std::string path = folder.write_file("in.txt", "keep\r\n");
     ASSERT_EQ(open_path(path, INPUT_LOCKED, 128, 1), 0u);
-    push_text("lost");
-    print_to_file(1);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
-    EXPECT_EQ(temp_depth(), 0u);
-    end_print_line(1);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_MODE);
-    close_file(1, 0);
+    const int16_t number_not_open = 9, input_file = 1;
+    for (int16_t number : {number_not_open, input_file}) {
+        uint32_t expected = number == input_file ? RUNTIME_ERROR_BAD_FILE_MODE : RUNTIME_ERROR_BAD_FILE_NUMBER;
+        push_text("lost");
+        print_to_file(number);
+        EXPECT_EQ(error_number(), expected) << "file number " << number;
+        EXPECT_EQ(temp_depth(), 0u) << "the text is popped also when it cannot be printed";
+        end_print_line(number);
+        EXPECT_EQ(error_number(), expected) << "file number " << number;
+    }
+    close_file(input_file, 0);
     EXPECT_EQ(file_bytes(path), "keep\r\n");
-}
-
-TEST(files_output, numbers_that_are_not_open)
-{
-    push_text("text");
-    print_to_file(9);
+    flush_file(number_not_open);
     EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
-    EXPECT_EQ(temp_depth(), 0u) << "the text is popped also when the number is not open";
-    end_print_line(9);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
-    flush_file(9);
-    EXPECT_EQ(error_number(), RUNTIME_ERROR_BAD_FILE_NUMBER);
-    close_file(9, 0);
+    close_file(number_not_open, 0);
     EXPECT_EQ(error_number(), 0u) << "closing a number that is not open reports nothing";
     close_file(-3, 0);
     EXPECT_EQ(error_number(), 0u);
@@ -125,34 +119,10 @@ TEST(files_output, close_all_files_closes_every_number_newest_first)
     EXPECT_EQ(error_number(), 0u);
     for (int16_t n = 1; n <= 3; ++n) {
         EXPECT_EQ(find_file(n), nullptr);
-        // Nobody holds the file any more.
-        HANDLE h = CreateFileA(folder.file("f" + std::to_string(n)).c_str(), GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(h, INVALID_HANDLE_VALUE) << "file " << n << " is still held";
-        CloseHandle(h);
+        EXPECT_TRUE(held_by_nobody(folder.file("f" + std::to_string(n)))) << "file " << n;
     }
     close_all_files();
     EXPECT_EQ(error_number(), 0u);
-}
-
-TEST(files_output, flush_and_rename_replace_a_file_in_one_step)
-{
-    scratch_folder folder;
-    std::string notes = folder.file("notes.txt");
-    std::string temporary = folder.file("notes.tmp");
-    write_file_bytes(notes, "old\r\n");
-    ASSERT_EQ(open_path(temporary, OUTPUT_LOCKED, 1, 2), 0u);
-    EXPECT_EQ(print_text(2, "new"), 0u);
-    flush_file(2);
-    EXPECT_EQ(error_number(), 0u);
-    close_file(2, 0);
-    push_wide(wide_of(temporary));
-    push_wide(wide_of(notes));
-    rename_file();
-    EXPECT_EQ(error_number(), 0u);
-    EXPECT_EQ(temp_depth(), 0u);
-    EXPECT_EQ(file_bytes(notes), "new\r\n");
-    EXPECT_FALSE(file_exists(temporary));
 }
 
 TEST(files_full_disk, writes_that_do_not_fit_give_61)

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
 #include <stdio.h>
 
 void push_text(const std::string& text)
@@ -77,6 +78,12 @@ scratch_folder::scratch_folder()
 scratch_folder::~scratch_folder()
 {
     remove_tree(path_);
+}
+
+std::string scratch_folder::write_file(const std::string& name, const std::string& bytes) const
+{
+    EXPECT_TRUE(write_file_bytes(file(name), bytes)) << file(name);
+    return file(name);
 }
 
 bool write_file_bytes(const std::string& path, const std::string& bytes)

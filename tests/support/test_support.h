@@ -27,6 +27,8 @@ public:
     ~scratch_folder();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + name; }
+    // Writes a file of these bytes in the folder; gives its path.
+    std::string write_file(const std::string& name, const std::string& bytes) const;
 
 private:
     std::string path_;
