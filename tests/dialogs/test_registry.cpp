@@ -84,10 +84,10 @@ TEST(registry, walks_by_owner)
 {
     registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
     registered_window other(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
-    registered_window status(dialog.hwnd, KIND_CONTROL, 20);
-    registered_window button(dialog.hwnd, KIND_CONTROL, 1);
-    registered_window foreign(other.hwnd, KIND_CONTROL, 21);
-    registered_window toolbar(dialog.hwnd, KIND_CONTROL, 21);
+    registered_window status(dialog.hwnd, KIND_CONTROL, ROW_STATUSBAR);
+    registered_window button(dialog.hwnd, KIND_CONTROL, ROW_PUSH_BUTTON);
+    registered_window foreign(other.hwnd, KIND_CONTROL, ROW_TOOLBAR);
+    registered_window toolbar(dialog.hwnd, KIND_CONTROL, ROW_TOOLBAR);
     registered_window page(dialog.hwnd, KIND_DIALOG | KIND_PIXELS, 0);
 
     EXPECT_EQ(first_owned_control(dialog.hwnd), toolbar.hwnd) << "newest control first";
@@ -108,9 +108,9 @@ TEST(registry, walks_by_owner)
 // carry the colour without a brush are passed over.
 TEST(registry, find_shared_brush_rules)
 {
-    registered_window older(nullptr, KIND_CONTROL, 9);
-    registered_window without_brush(nullptr, KIND_CONTROL, 9);
-    registered_window newer(nullptr, KIND_CONTROL, 9);
+    registered_window older(nullptr, KIND_CONTROL, ROW_EDIT);
+    registered_window without_brush(nullptr, KIND_CONTROL, ROW_EDIT);
+    registered_window newer(nullptr, KIND_CONTROL, ROW_EDIT);
     HBRUSH red_old = CreateSolidBrush(RGB(255, 0, 0));
     HBRUSH red_new = CreateSolidBrush(RGB(255, 0, 0));
     older.record->back_color = RGB(255, 0, 0);
@@ -125,13 +125,13 @@ TEST(registry, find_shared_brush_rules)
 
     // A graphic kind's default brush is found for its default colour,
     // shared by the next graphic records and deleted with the last of them.
-    registered_window graphic(nullptr, KIND_CONTROL, 14);
+    registered_window graphic(nullptr, KIND_CONTROL, ROW_GRAPHIC);
     ASSERT_NE(graphic.record->default_brush, nullptr);
     EXPECT_EQ(graphic.record->default_back_color, static_cast<int32_t>(GetSysColor(COLOR_BTNFACE)));
     EXPECT_EQ(graphic.record->default_text_color, static_cast<int32_t>(GetSysColor(COLOR_WINDOWTEXT)));
     EXPECT_EQ(find_shared_brush(graphic.record->default_back_color), graphic.record->default_brush);
-    registered_window second(nullptr, KIND_CONTROL, 15);
-    registered_window third(nullptr, KIND_CONTROL, 26);
+    registered_window second(nullptr, KIND_CONTROL, ROW_OWNER_DRAWN);
+    registered_window third(nullptr, KIND_CONTROL, GRAPHIC_WINDOW_CLASS);
     HBRUSH face = graphic.record->default_brush;
     EXPECT_EQ(second.record->default_brush, face);
     EXPECT_EQ(third.record->default_brush, face);
@@ -168,7 +168,7 @@ TEST(registry, negative_colour_codes_never_delete_a_brush)
 // memory context and deleted, the context deleted, companions destroyed.
 TEST(registry, release_gives_back_graphic_objects)
 {
-    registered_window graphic(nullptr, KIND_CONTROL, 14);
+    registered_window graphic(nullptr, KIND_CONTROL, ROW_GRAPHIC);
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP picture = CreateBitmap(8, 8, 1, 32, nullptr);
     HGDIOBJ first = SelectObject(dc, picture);
@@ -194,15 +194,15 @@ TEST(registry, releasing_a_dialog_releases_its_controls)
 {
     registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
     registered_window other(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
-    registered_window a(dialog.hwnd, KIND_CONTROL, 1);
-    registered_window b(dialog.hwnd, KIND_CONTROL, 9);
-    registered_window c(other.hwnd, KIND_CONTROL, 1);
+    registered_window own[] = {{dialog.hwnd, KIND_CONTROL, ROW_PUSH_BUTTON},
+                               {dialog.hwnd, KIND_CONTROL, ROW_EDIT}};
+    registered_window c(other.hwnd, KIND_CONTROL, ROW_PUSH_BUTTON);
     uint32_t before = registry_length();
 
     release_window_record(dialog.hwnd);
     EXPECT_EQ(find_record(dialog.hwnd), nullptr);
-    EXPECT_EQ(find_record(a.hwnd), nullptr);
-    EXPECT_EQ(find_record(b.hwnd), nullptr);
+    for (const registered_window& control : own)
+        EXPECT_EQ(find_record(control.hwnd), nullptr);
     EXPECT_EQ(find_record(c.hwnd), c.record);
     EXPECT_EQ(find_record(other.hwnd), other.record);
     EXPECT_EQ(registry_length(), before - 3);
@@ -210,7 +210,7 @@ TEST(registry, releasing_a_dialog_releases_its_controls)
     EXPECT_EQ(registry_length(), before - 3);
 
     // A control recorded as its own owner is released once, without looping.
-    registered_window odd(nullptr, KIND_CONTROL, 1);
+    registered_window odd(nullptr, KIND_CONTROL, ROW_PUSH_BUTTON);
     odd.record->owner = odd.hwnd;
     release_window_record(odd.hwnd);
     EXPECT_EQ(find_record(odd.hwnd), nullptr);

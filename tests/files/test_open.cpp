@@ -100,28 +100,36 @@ TEST(files_open, input_reads_the_first_record_at_open)
     close_all_files();
 }
 
-TEST(files_open, output_empties_an_existing_file_and_takes_record_length_zero)
+TEST(files_open, output_empties_a_file_and_append_writes_after_its_bytes)
 {
-    scratch_folder folder;
-    std::string path = folder.write_file("out.txt", "old contents that must go");
-    ASSERT_EQ(open_path(path, OUTPUT_SHARED, 0, 4), 0u);
-    EXPECT_EQ(find_file(4)->record_length, 1);
-    EXPECT_EQ(file_bytes(path), "");
-    EXPECT_EQ(print_text(4, "new"), 0u);
-    close_file(4, 0);
-    EXPECT_EQ(file_bytes(path), "new\r\n");
-}
-
-TEST(files_open, append_writes_after_existing_bytes)
-{
-    scratch_folder folder;
-    std::string existing = folder.write_file("log.txt", "one\r\n");
-    ASSERT_EQ(open_path(existing, APPEND_LOCKED, 128, 2), 0u);
-    EXPECT_EQ(find_file(2)->buffer_base, 5u);
-    EXPECT_EQ(find_file(2)->record_length, 1) << "append files are unbuffered";
-    EXPECT_EQ(print_text(2, "two"), 0u);
-    close_file(2, 0);
-    EXPECT_EQ(file_bytes(existing), "one\r\ntwo\r\n");
+    // OUTPUT empties an existing file at open and takes record length 0 as 1;
+    // APPEND starts after the old bytes and is unbuffered whatever is asked.
+    struct writing_case {
+        const char* name;
+        uint16_t mode;
+        int32_t record_length;
+        const char* at_open;  // null: the file is locked while open
+        uint64_t position;
+        const char* after;
+    };
+    const writing_case cases[] = {
+        {"OUTPUT", OUTPUT_SHARED, 0, "", 0, "new\r\n"},
+        {"APPEND", APPEND_LOCKED, 128, nullptr, 5, "one\r\nnew\r\n"},
+    };
+    for (const writing_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch_folder folder;
+        std::string path = folder.write_file("notes.txt", "one\r\n");
+        ASSERT_EQ(open_path(path, c.mode, c.record_length, 2), 0u);
+        EXPECT_EQ(find_file(2)->record_length, 1);
+        EXPECT_EQ(find_file(2)->buffer_base, c.position);
+        if (c.at_open) {
+            EXPECT_EQ(file_bytes(path), c.at_open);
+        }
+        EXPECT_EQ(print_text(2, "new"), 0u);
+        close_file(2, 0);
+        EXPECT_EQ(file_bytes(path), c.after);
+    }
 }
 
 namespace {
