@@ -21,6 +21,7 @@ struct held_file {
                              FILE_ATTRIBUTE_NORMAL, nullptr))
     {
     }
+    held_file(const held_file&) = delete;
     ~held_file() { release(); }
     void release()
     {
@@ -32,27 +33,22 @@ struct held_file {
 
 TEST(SlateFailedSave, test_notes_file_held_open_while_running)
 {
-    for (int how = 0; how < 2; ++how) {
-        SCOPED_TRACE(how == 0 ? "\"Salir\" with new text" : "\"Borrar\", then the close command");
-        slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), OLD_NOTES));
-        OPEN_SITE(site);
-        held_file held(site.notes());
-        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-        if (how == 0) {
-            expect_refused_save(&site.run.slate, widen(site.notes()), ERROR_ACCESS_DENIED);
-        } else {
-            // The deletion fails and is not reported; the slate stays usable.
-            click_button(site.run.slate, CLEAR_ID);
-            EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "the box is emptied";
-            EXPECT_TRUE(still_running(site.run.slate));
-            post_close_command(site.run.slate);
-            EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        }
-        held.release();
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(OLD_NOTES));
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
-            << "the temporary file is removed";
+    // Side by side: "Salir" with new text, and "Borrar" then the close command.
+    site_list sites = make_sites(2);
+    OPEN_SITES_WITH(sites, std::vector<std::string>(2, OLD_NOTES));
+    held_file held[] = {held_file(sites[0]->notes()), held_file(sites[1]->notes())};
+    for (const held_file& h : held)
+        ASSERT_NE(h.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    // The deletion fails and is not reported; the slate stays usable.
+    const slate_process& cleared = sites[1]->run.slate;
+    click_button(cleared, CLEAR_ID);
+    EXPECT_EQ(visible_bytes(box_text(cleared)), "") << "the box is emptied";
+    EXPECT_TRUE(still_running(cleared));
+    post_close_command(cleared);
+    expect_refused_save(&sites[0]->run.slate, widen(sites[0]->notes()), ERROR_ACCESS_DENIED);
+    for (size_t i = 0; i < 2; ++i) {
+        held[i].release();
+        expect_ended_with(sites[i].get(), OLD_NOTES);
     }
 }
 
@@ -77,24 +73,31 @@ TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
          OLD_NOTES + "typed later\r\n"},
         {"no final line end, new text", "old", true, "typed\r\n", "old\r\ntyped\r\n"},
     };
-    for (const held_case& c : cases) {
-        SCOPED_TRACE(c.name);
-        slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), c.before));
-        held_file held(site.notes());
-        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-        OPEN_SITE(site);
-        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
-        if (c.release_before_leaving)
-            held.release();
-        if (c.typed) {
-            ASSERT_TRUE(set_box_text(site.run.slate, c.typed));
+    // The cases run side by side, each file held before its slate starts.
+    const size_t count = sizeof cases / sizeof cases[0];
+    site_list sites = make_sites(count);
+    std::vector<std::unique_ptr<held_file>> holds;
+    for (size_t i = 0; i < count; ++i) {
+        ASSERT_TRUE(write_file_bytes(sites[i]->notes(), cases[i].before));
+        holds.emplace_back(new held_file(sites[i]->notes()));
+        ASSERT_NE(holds[i]->handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    }
+    OPEN_SITES(sites);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(visible_bytes(box_text(sites[i]->run.slate)), "\\x0D\\x0A");
+        if (cases[i].release_before_leaving)
+            holds[i]->release();
+        if (cases[i].typed) {
+            ASSERT_TRUE(set_box_text(sites[i]->run.slate, cases[i].typed));
         }
-        post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        held.release();
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), visible_bytes(c.after));
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
+        holds[i]->release();
+        expect_ended_with(sites[i].get(), cases[i].after);
     }
 }
 

@@ -145,19 +145,15 @@ TEST(SlateNotes, test_salir_writes_the_box)
 
 TEST(SlateNotes, test_salir_by_button_click_and_accelerator)
 {
-    for (int how = 0; how < 2; ++how) {
-        SCOPED_TRACE(how == 0 ? "BM_CLICK on the button" : "command code 1 (accelerator)");
-        slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
-        OPEN_SITE(site);
-        ASSERT_TRUE(set_box_text(site.run.slate, "clicked"));
-        if (how == 0)
-            post_click(site.run.slate, LEAVE_ID);
-        else
-            post_command(site.run.slate, LEAVE_ID, 1);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "clicked\\x0D\\x0A");
-    }
+    // Side by side: a click on the button, and command code 1 (an accelerator).
+    site_list sites = make_sites(2);
+    OPEN_SITES_WITH(sites, std::vector<std::string>(2, "old\r\n"));
+    for (const std::unique_ptr<slate_site>& site : sites)
+        ASSERT_TRUE(set_box_text(site->run.slate, "clicked"));
+    post_click(sites[0]->run.slate, LEAVE_ID);
+    post_command(sites[1]->run.slate, LEAVE_ID, 1);
+    for (const std::unique_ptr<slate_site>& site : sites)
+        expect_ended_with(site.get(), "clicked\r\n");
 }
 
 // Watches a folder for file-name and write changes while a slate saves.
@@ -430,22 +426,19 @@ TEST(SlateNotes, test_salir_sent_by_another_program_ends_the_slate)
 
 TEST(SlateBorrar, test_borrar_empties_box_and_deletes_file)
 {
-    for (int how = 0; how < 2; ++how) {
-        SCOPED_TRACE(how == 0 ? "BM_CLICK on the button" : "command code 1 (accelerator)");
-        slate_site site;
-        ASSERT_TRUE(write_file_bytes(site.notes(), "to be cleared\r\n"));
-        OPEN_SITE(site);
-        if (how == 0)
-            click_button(site.run.slate, CLEAR_ID);
-        else
-            send_command(site.run.slate, CLEAR_ID, 1);
-        EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "") << "box after \"Borrar\"";
-        EXPECT_EQ(notes_bytes(site.notes()), NO_FILE) << "notes file after \"Borrar\"";
-        EXPECT_TRUE(still_running(site.run.slate)) << "the slate stays open after \"Borrar\"";
-        post_close_command(site.run.slate);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0);
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_only());
+    // Side by side: a click on the button, and command code 1 (an accelerator).
+    site_list sites = make_sites(2);
+    OPEN_SITES_WITH(sites, std::vector<std::string>(2, "to be cleared\r\n"));
+    click_button(sites[0]->run.slate, CLEAR_ID);
+    send_command(sites[1]->run.slate, CLEAR_ID, 1);
+    for (const std::unique_ptr<slate_site>& site : sites) {
+        EXPECT_EQ(visible_bytes(box_text(site->run.slate)), "") << "box after \"Borrar\"";
+        EXPECT_EQ(notes_bytes(site->notes()), NO_FILE) << "notes file after \"Borrar\"";
+        EXPECT_TRUE(still_running(site->run.slate)) << "the slate stays open after \"Borrar\"";
+        post_close_command(site->run.slate);
     }
+    for (const std::unique_ptr<slate_site>& site : sites)
+        expect_ended_with(site.get(), NO_FILE);
 }
 
 TEST(SlateBorrar, test_borrar_without_file_and_then_salir)
@@ -476,20 +469,16 @@ TEST(SlateBorrar, test_borrar_then_new_text_then_salir)
 
 TEST(SlateIgnored, test_close_command_saves_nothing)
 {
-    const char* befores[] = {"old notes\r\n", nullptr};
-    for (const char* before : befores) {
-        SCOPED_TRACE(before ? "existing notes" : "no notes file");
-        slate_site site;
-        if (before) {
-            ASSERT_TRUE(write_file_bytes(site.notes(), before));
-        }
-        OPEN_SITE(site);
-        ASSERT_TRUE(set_box_text(site.run.slate, "edits that are dropped"));
-        post_close_command(site.run.slate);
-        EXPECT_EQ(wait_exit(&site.run.slate), 0) << "exit code after the close command";
-        EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), before ? visible_bytes(before) : NO_FILE);
-        EXPECT_EQ(joined_names(folder_names(site.home.path())), before ? exe_and_notes() : exe_only());
+    // Existing notes, and no notes file, side by side.
+    const std::vector<std::string> befores = {"old notes\r\n", NO_FILE};
+    site_list sites = make_sites(befores.size());
+    OPEN_SITES_WITH(sites, befores);
+    for (const std::unique_ptr<slate_site>& site : sites) {
+        ASSERT_TRUE(set_box_text(site->run.slate, "edits that are dropped"));
+        post_close_command(site->run.slate);
     }
+    for (size_t i = 0; i < sites.size(); ++i)
+        expect_ended_with(sites[i].get(), befores[i]);
 }
 
 struct ignored_case {

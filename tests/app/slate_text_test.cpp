@@ -128,8 +128,9 @@ TEST(SlateText, test_text_beyond_the_code_page_is_kept)
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ(box_wide(sites[i]->run.slate), cases[i].typed + L"\r\n") << "box after a restart";
         post_close_command(sites[i]->run.slate);
-        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
     }
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
 }
 
 TEST(SlateCodePage932, test_double_byte_program_name)
