@@ -58,16 +58,6 @@ bool create_process(const wchar_t* application, const std::wstring& command,
 
 }  // namespace
 
-std::wstring widen(const std::string& bytes)
-{
-    if (bytes.empty())
-        return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], n);
-    return text;
-}
-
 std::string narrow(const std::wstring& text, UINT code_page)
 {
     if (text.empty())
@@ -454,30 +444,8 @@ std::string notes_bytes(const std::wstring& path)
         return "<no file>";
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return "<folder>";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<unreadable>";
     std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool write_file_wide(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = bytes.empty() ||
-              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return read_file_bytes(path, &bytes) ? bytes : "<unreadable>";
 }
 
 bool copy_slate_wide(const std::wstring& folder, const std::wstring& name)

@@ -117,8 +117,8 @@ bool still_running(const slate_process& slate, unsigned wait_ms = 300);
 std::vector<std::string> folder_names(const std::string& folder);
 std::string joined_names(const std::vector<std::string>& names);
 
-// Wide and byte conversions, in the ANSI code page unless said.
-std::wstring widen(const std::string& bytes);
+// Wide text as bytes, in the ANSI code page unless said (widen, the other
+// way, is in the shared support).
 std::string narrow(const std::wstring& text, UINT code_page = CP_ACP);
 
 // One slate run in a fresh folder: the folder holding the copied executable and
@@ -147,7 +147,6 @@ std::string notes_bytes(const std::string& path);
 std::string notes_bytes(const std::wstring& path);
 
 // Files and folders by wide name, whatever the code page holds.
-bool write_file_wide(const std::wstring& path, const std::string& bytes);
 bool copy_slate_wide(const std::wstring& folder, const std::wstring& name = L"veslinn.exe");
 std::vector<std::wstring> wide_names(const std::wstring& folder);
 void remove_wide_tree(const std::wstring& folder);  // folder with its trailing backslash

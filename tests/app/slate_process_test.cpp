@@ -65,7 +65,7 @@ TEST(SlatePaths, test_longest_path_that_fits_keeps_notes)
     ASSERT_FALSE(folders.empty());
     std::wstring home = folders.back();
     std::wstring exe = home + L"veslinn.exe";
-    ASSERT_TRUE(write_file_wide(home + L"veslinn.txt", "kept\r\n"));
+    ASSERT_TRUE(write_file_bytes(home + L"veslinn.txt", "kept\r\n"));
     slate_guard run;
     std::string why;
     ASSERT_TRUE(start_slate(exe, widen(scratch.path()), &run.slate, &why)) << why;
@@ -100,7 +100,7 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
     std::wstring exe = home + L"veslinn.exe";
     folders.insert(folders.begin(), base);
     for (const std::wstring& folder : folders)
-        ASSERT_TRUE(write_file_wide(folder + L"veslinn.txt", "decoy\r\n"));
+        ASSERT_TRUE(write_file_bytes(folder + L"veslinn.txt", "decoy\r\n"));
 
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round == 0 ? "\"Salir\" with text" : "\"Borrar\"");

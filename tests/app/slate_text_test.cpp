@@ -42,7 +42,7 @@ TEST(SlateText, test_notes_beside_the_program_in_any_folder)
                 continue;
             ASSERT_TRUE(CreateDirectoryW((base + name).c_str(), nullptr));
             removals.folders.push_back(base + name + L"\\");
-            ASSERT_TRUE(write_file_wide(base + name + L"\\veslinn.txt",
+            ASSERT_TRUE(write_file_bytes(base + name + L"\\veslinn.txt",
                                         name == cases[i].folder ? "own notes\r\n" : "sibling\r\n"));
         }
         ASSERT_TRUE(copy_slate_wide(base + cases[i].folder + L"\\"));

@@ -86,9 +86,19 @@ std::string scratch_folder::write_file(const std::string& name, const std::strin
     return file(name);
 }
 
-bool write_file_bytes(const std::string& path, const std::string& bytes)
+std::wstring widen(const std::string& bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    std::wstring wide(bytes.size(), L'\0');
+    if (!bytes.empty())
+        wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(),
+                                                            static_cast<int>(bytes.size()), &wide[0],
+                                                            static_cast<int>(wide.size()))));
+    return wide;
+}
+
+bool write_file_bytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -99,9 +109,14 @@ bool write_file_bytes(const std::string& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
-bool read_file_bytes(const std::string& path, std::string* bytes)
+bool write_file_bytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    return write_file_bytes(widen(path), bytes);
+}
+
+bool read_file_bytes(const std::wstring& path, std::string* bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -112,6 +127,11 @@ bool read_file_bytes(const std::string& path, std::string* bytes)
         bytes->append(chunk, got);
     CloseHandle(h);
     return true;
+}
+
+bool read_file_bytes(const std::string& path, std::string* bytes)
+{
+    return read_file_bytes(widen(path), bytes);
 }
 
 std::string file_bytes(const std::string& path)

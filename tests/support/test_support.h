@@ -35,8 +35,13 @@ private:
 };
 
 // Whole-file helpers on real files (plain Win32, outside the run-time).
+// Paths in the ANSI code page, or wide for names the code page lacks.
 bool write_file_bytes(const std::string& path, const std::string& bytes);
+bool write_file_bytes(const std::wstring& path, const std::string& bytes);
 bool read_file_bytes(const std::string& path, std::string* bytes);
+bool read_file_bytes(const std::wstring& path, std::string* bytes);
+// Bytes in the ANSI code page (paths as the A functions take them) as wide text.
+std::wstring widen(const std::string& bytes);
 std::string file_bytes(const std::string& path);  // "<unreadable>" when it cannot be read
 bool file_exists(const std::string& path);
 DWORD attributes_of(const std::string& path);  // INVALID_FILE_ATTRIBUTES when missing
