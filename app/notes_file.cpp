@@ -37,7 +37,13 @@ const uint32_t NOTES_NAME_UNITS = sizeof NOTES_NAME / sizeof NOTES_NAME[0] - 1;
 // it never starts with a dot, so it is never taken for a hidden file.
 const wchar_t TEMPORARY_STEM[] = L"veslinn";
 const wchar_t TEMPORARY_TYPE[] = L".new";
-const uint32_t TEMPORARY_NAME_UNITS = 7 + 4 + 4;
+const uint32_t TEMPORARY_DIGITS = 4;
+const uint32_t TEMPORARY_NAME_SPACE = 0x10000;  // what four hex digits tell apart
+// Saves of one process start this many names apart from each other.
+const uint32_t SAVES_PER_PROCESS = 16;
+const uint32_t TEMPORARY_NAME_UNITS = sizeof TEMPORARY_STEM / sizeof(wchar_t) - 1 +
+                                      TEMPORARY_DIGITS + sizeof TEMPORARY_TYPE / sizeof(wchar_t) - 1;
+static_assert(TEMPORARY_NAME_UNITS <= 11 + 4, "within MAX_PATH wherever the notes file fits");
 // Names tried before a save gives up: taken names (another save's file, a
 // stray file or folder) are passed over.
 const uint32_t TEMPORARY_NAME_TRIES = 64;
@@ -79,7 +85,10 @@ struct owned_string {
 };
 
 // Bytes gathered while loading, grown by doubling; no exceptions: an append
-// that finds no memory says so.
+// that finds no memory says so.  The system's conversions take lengths as
+// int, so more than GATHER_LIMIT bytes count as memory running out.
+const uint64_t GATHER_LIMIT = 0x7FFFFFFF;
+
 struct gathered_bytes {
     char* data = nullptr;  // owned, malloc'd
     uint32_t size = 0;
@@ -101,10 +110,10 @@ struct gathered_bytes {
             uint64_t grown = capacity ? static_cast<uint64_t>(capacity) * 2 : 4096;
             while (grown < wanted)
                 grown *= 2;
-            if (grown > 0x7FFFFFFFu)
-                grown = wanted;
-            if (wanted > 0x7FFFFFFFu)
+            if (wanted > GATHER_LIMIT)
                 return false;
+            if (grown > GATHER_LIMIT)
+                grown = wanted;
             char* moved = static_cast<char*>(realloc(data, static_cast<size_t>(grown)));
             if (!moved)
                 return false;
@@ -193,11 +202,12 @@ struct attributes_cleared {
 DWORD create_temporary(file_handle* file, string_handle* path)
 {
     static uint32_t sequence;
-    uint32_t start = GetCurrentProcessId() * 16 + sequence++;
+    uint32_t start = GetCurrentProcessId() * SAVES_PER_PROCESS + sequence++;
     DWORD error = ERROR_FILE_EXISTS;
     for (uint32_t attempt = 0; attempt < TEMPORARY_NAME_TRIES; ++attempt) {
         wchar_t name[TEMPORARY_NAME_UNITS + 1];
-        wsprintfW(name, L"%s%04x%s", TEMPORARY_STEM, (start + attempt) & 0xFFFF, TEMPORARY_TYPE);
+        wsprintfW(name, L"%s%04x%s", TEMPORARY_STEM, (start + attempt) % TEMPORARY_NAME_SPACE,
+                  TEMPORARY_TYPE);
         string_handle candidate = folder_path_with(name, TEMPORARY_NAME_UNITS);
         if (!candidate)
             return ERROR_NOT_ENOUGH_MEMORY;

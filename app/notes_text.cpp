@@ -7,6 +7,7 @@ namespace {
 
 const char UTF8_MARK[] = "\xEF\xBB\xBF";
 const uint32_t UTF8_MARK_BYTES = 3;
+const wchar_t BYTE_ORDER_MARK = 0xFEFF;  // what the UTF-8 mark decodes to
 
 bool has_upper_half_byte(const char* bytes, uint32_t length)
 {
@@ -131,7 +132,7 @@ notes_text encode_notes(const wchar_t* text, uint32_t units, notes_form loaded, 
         result.form = appending ? NOTES_UTF8 : NOTES_UTF8_MARKED;
     }
     // Unmarked UTF-8 text that starts with U+FEFF would read back as a mark.
-    if (result.form == NOTES_UTF8 && !appending && units > 0 && text[0] == 0xFEFF)
+    if (result.form == NOTES_UTF8 && !appending && units > 0 && text[0] == BYTE_ORDER_MARK)
         result.form = NOTES_UTF8_MARKED;
     bool marked = result.form == NOTES_UTF8_MARKED && !appending;
     result.ok = to_bytes(CP_UTF8, false, text, units, UTF8_MARK, marked ? UTF8_MARK_BYTES : 0,
