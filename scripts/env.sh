@@ -1,16 +1,101 @@
-# Sourced by the scripts: where the build lives and how Wine is run for it.
+# Sourced by the scripts: which architectures this host runs, where each build
+# lives and how Wine is run for it.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build="$repo/build"
-set -a
-. "$repo/cmake/wine.env"
-set +a
-export WINEPREFIX="$build/wineprefix"
-wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
-# configure_and_build [target...]: everything when no target is named.
+# runs_32bit_programs: true when this host's kernel runs a 32-bit Linux
+# program.  Some x86-64 hosts run none ("Exec format error"), though their
+# kernel configuration claims IA32 emulation, so the probe runs one: a
+# 93-byte static i386 ELF that only calls exit(0), written here byte for byte
+# so that it needs no 32-bit package.  VESLINN_PROBE_NO_32BIT=1 makes the
+# probe answer no, to try the 64-bit-only path on a host that runs both.
+runs_32bit_programs() {
+  [ -z "${VESLINN_PROBE_NO_32BIT:-}" ] || return 1
+  local probe status=0
+  probe=$(mktemp /tmp/veslinn-probe32.XXXXXX) || return 1
+  # ELF header, one loadable segment at 0x08048000, then the code at 0x54:
+  # mov eax, 1; xor ebx, ebx; int 0x80.
+  local elf='\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'
+  elf+='\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000'
+  elf+='\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000'
+  elf+='\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010'
+  elf+='\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000'
+  elf+='\270\001\000\000\000\061\333\315\200'
+  # shellcheck disable=SC2059
+  printf "$elf" >"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 0 ]
+}
+
+# choose_arches WHAT: sets `arches` to the architectures to build and run
+# (x86, x64 or both) and says in one line which and why.  TEST_ARCH=x86|x64
+# forces one; WHAT is the verb for that line ("testing", "running", ...).
+# With ONE=1, one architecture is chosen: the 32-bit where it runs.
+choose_arches() {
+  local what=$1
+  case "${TEST_ARCH:-}" in
+  x86 | x64)
+    arches=("$TEST_ARCH")
+    echo "TEST_ARCH=$TEST_ARCH: $what the $(arch_words "$TEST_ARCH") build only"
+    return 0
+    ;;
+  "") ;;
+  *)
+    echo "TEST_ARCH must be x86 or x64, not '$TEST_ARCH'" >&2
+    return 1
+    ;;
+  esac
+  if runs_32bit_programs; then
+    if [ -n "${ONE:-}" ]; then
+      arches=(x86)
+      echo "this machine runs 32-bit programs: $what the 32-bit build"
+    else
+      arches=(x86 x64)
+      echo "this machine runs 32-bit programs: $what the 32-bit and the 64-bit build"
+    fi
+  else
+    arches=(x64)
+    echo "this machine cannot run 32-bit programs: $what the 64-bit build only"
+  fi
+}
+
+arch_words() {
+  case "$1" in
+  x86) echo 32-bit ;;
+  x64) echo 64-bit ;;
+  esac
+}
+
+# build_folder ARCH: the build tree of the preset windows-ARCH.
+build_folder() {
+  case "$1" in
+  x86) echo "$repo/build" ;;
+  x64) echo "$repo/build-x64" ;;
+  esac
+}
+
+# use_arch ARCH: sets arch, preset and build for ARCH.
+use_arch() {
+  arch=$1
+  preset="windows-$arch"
+  build=$(build_folder "$arch")
+}
+
+# load_wine_env: exports the build's Wine environment (prefix, architecture,
+# loader, server), written by CMake at configure time.
+load_wine_env() {
+  set -a
+  . "$build/wine.env"
+  set +a
+}
+
+# configure_and_build [target...]: configures the build of the current
+# architecture once, builds the targets (everything when none is named) and
+# loads its Wine environment.
 configure_and_build() {
   if [ ! -f "$build/CMakeCache.txt" ]; then
-    (cd "$repo" && cmake --preset windows-x86 >/dev/null)
+    (cd "$repo" && cmake --preset "$preset" >/dev/null)
   fi
   local targets=()
   local t
@@ -21,6 +106,7 @@ configure_and_build() {
     echo "build failed (full log: $log)" >&2
     return 1
   fi
+  load_wine_env
 }
 
 # Starts Xvfb on a free display when none is set; sets DISPLAY and xvfb_pid.

@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
-# Builds the slate and runs it under Wine.  With a display, the slate stays
-# until you leave it.  Without one, a virtual display is started, a screenshot
-# is saved as build/slate.png and the slate is closed with its "Salir" button.
+# Builds the slate and runs it under Wine: the 32-bit slate where this host
+# runs 32-bit programs, the 64-bit one where it does not (TEST_ARCH=x86|x64
+# chooses).  With a display, the slate stays until you leave it.  Without one,
+# a virtual display is started, a screenshot is saved as slate.png in the
+# build folder and the slate is closed with its "Salir" button.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
-bash "$repo/scripts/setup.sh"
+ONE=1 choose_arches running
+if ! bash "$repo/scripts/setup.sh" "${arches[@]}"; then
+  if [ -n "${TEST_ARCH:-}" ] || [ "${arches[0]}" != x86 ] || ! bash "$repo/scripts/setup.sh" x64; then
+    exit 1
+  fi
+  arches=(x64)
+  echo "the 32-bit Wine could not be installed: running the 64-bit build"
+fi
+use_arch "${arches[0]}"
 configure_and_build veslinn
 
 exe="$build/app/veslinn.exe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   status=0
-  wine "$exe" || status=$?
+  "$WINELOADER" "$exe" || status=$?
   echo "veslinn exit code: $status"
   exit $status
 fi
 
 start_display
-trap 'stop_display; "$wineserver_bin" -k 2>/dev/null || true' EXIT
-wine "$exe" &
+trap 'stop_display; "$WINESERVER" -k 2>/dev/null || true' EXIT
+"$WINELOADER" "$exe" &
 slate_pid=$!
 window=
 for _ in $(seq 1 300); do

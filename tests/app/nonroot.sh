@@ -21,7 +21,7 @@ chmod 0555 "$folder"
 VESLINN_READONLY_FOLDER=$(printf 'Z:%s\\' "$(printf '%s' "$folder" | tr '/' '\\')")
 export VESLINN_READONLY_FOLDER
 sh "$(dirname "$0")/../support/as_ordinary_user.sh" "$work" --own "$folder" -- \
-  "$(command -v wine)" "$test_exe" --gtest_filter='SlateNonRoot.*:SlateAttributes.*'
+  "$WINELOADER" "$test_exe" --gtest_filter='SlateNonRoot.*:SlateAttributes.*'
 status=$?
 chmod u+w "$folder"
 exit $status

@@ -170,8 +170,10 @@ bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, s
         if (c == L'\\')
             c = L'/';
     }
-    // The loader is a Unix program: a shell finds it on the PATH.
-    std::wstring command = L"/bin/sh -c \"cd / && exec wine '" + unix_path + L"'\"";
+    // The loader is a Unix program: the build's own (WINELOADER, the loader of
+    // this test's architecture), else whatever the shell finds on the PATH.
+    std::wstring command =
+        L"/bin/sh -c \"cd / && exec \\\"${WINELOADER:-wine}\\\" '" + unix_path + L"'\"";
     PROCESS_INFORMATION loader = {};
     if (!create_process(nullptr, command, std::wstring(), &loader)) {
         *why = last_error_text("CreateProcessW of the Unix shell");

@@ -1,6 +1,9 @@
 // The slate's window and controls as another process sees them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "tests/app/slate_driver.h"
 
 namespace {
@@ -131,6 +134,62 @@ TEST(SlateLayout, test_version_record_is_the_configured_version)
             << narrow(name);
         EXPECT_EQ(std::wstring(text), want_text) << narrow(name);
     }
+}
+
+// The executable as Windows loads it: the manifest names the program's own
+// architecture for itself and for common controls 6.0 (a 64-bit program that
+// names x86 does not start on Windows, though Wine runs it), and it imports
+// system DLLs only, with libgcc and libstdc++ linked in.
+TEST(SlateLayout, test_manifest_architecture_and_system_imports)
+{
+    const std::string want_arch = sizeof(void*) == 8 ? "amd64" : "x86";
+    std::wstring exe = widen(built_slate_path());
+    HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr) << "error " << GetLastError();
+    HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr) << "no manifest";
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(image, found))),
+                         SizeofResource(image, found));
+    FreeLibrary(image);
+    const std::string key = "processorArchitecture=\"";
+    int named = 0;
+    for (size_t at = manifest.find(key); at != std::string::npos; at = manifest.find(key, at + 1)) {
+        size_t begin = at + key.size();
+        EXPECT_EQ(manifest.substr(begin, manifest.find('"', begin) - begin), want_arch);
+        ++named;
+    }
+    EXPECT_EQ(named, 2) << manifest;
+
+    // The import directory, read from the file through its section table.
+    std::string bytes;
+    ASSERT_TRUE(read_file_bytes(exe, &bytes));
+    auto at = [&](size_t offset) { return bytes.data() + offset; };
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0));
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(at(dos->e_lfanew));
+    EXPECT_EQ(nt->FileHeader.Machine,
+              sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+    auto sections = IMAGE_FIRST_SECTION(nt);
+    auto file_offset = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const IMAGE_SECTION_HEADER& s = sections[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.SizeOfRawData)
+                return rva - s.VirtualAddress + s.PointerToRawData;
+        }
+        return 0;
+    };
+    const char* system_dlls[] = {"COMCTL32.DLL", "GDI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL",
+                                 "OLE32.DLL", "OLEAUT32.DLL", "USER32.DLL", "WS2_32.DLL"};
+    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    int dlls = 0;
+    for (auto entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(file_offset(imports)));
+         entry->Name; ++entry, ++dlls) {
+        std::string name = at(file_offset(entry->Name));
+        for (char& c : name)
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        EXPECT_NE(std::find(std::begin(system_dlls), std::end(system_dlls), name), std::end(system_dlls))
+            << "imports " << name;
+    }
+    EXPECT_GE(dlls, 5);
 }
 
 HWND focus_of(const slate_process& slate)

@@ -26,9 +26,8 @@ while [ "$1" != "--" ]; do
 done
 shift
 here=$(cd "$(dirname "$0")" && pwd)
-set -a
-. "$here/../../cmake/wine.env"
-set +a
+# The build's Wine environment (WINEARCH, WINELOADER, WINESERVER, ...) comes
+# from the caller; only the prefix is the user's own.
 
 if [ "$(id -u)" != 0 ]; then
   "$@"
@@ -39,7 +38,6 @@ if ! command -v setpriv >/dev/null; then
   exit 77
 fi
 
-wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 as_user() {
   setpriv --reuid=$user_id --regid=$user_id --clear-groups \
     env HOME="$work/home" WINEPREFIX="$work/prefix" "$@"
@@ -58,9 +56,9 @@ for path in $own; do
   chown -R $user_id:$user_id "$path"
 done
 
-as_user "$wineserver_bin" -p30
+as_user "$WINESERVER" -p30
 as_user "$@"
 status=$?
-as_user "$wineserver_bin" -k
-as_user "$wineserver_bin" -w
+as_user "$WINESERVER" -k
+as_user "$WINESERVER" -w
 exit $status
