@@ -4,21 +4,25 @@
 # opening the same files and a floor program that reads the file in one call
 # into a box like the slate's; then the slate's CPU time over 10 idle seconds
 # and its resident memory beside notepad's.  Prints a table; asserts nothing.
-#   bench/run_slate_bench.sh [BUILD_FOLDER]      (default: <repo>/build)
+#   bench/run_slate_bench.sh [BUILD_FOLDER]      (default: the build of the architecture chosen)
+#   TEST_ARCH=x86|x64 bench/run_slate_bench.sh   (the 32-bit build where the host runs it, else
+#                                                the 64-bit one; TEST_ARCH chooses)
 #   RUNS=9 RUNS_LARGE=3 bench/run_slate_bench.sh  (runs per size: default 7, and 3 at 10 MB)
 #   BASELINE=old/veslinn.exe bench/run_slate_bench.sh   (also times another build of the slate,
 #                                                        taking turns with the others)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
-build=$(realpath -m "${1:-$repo/build}")
-export WINEPREFIX="$build/wineprefix"
+ONE=1 choose_arches benchmarking
+use_arch "${arches[0]}"
+build=$(realpath -m "${1:-$build}")
 runs=${RUNS:-7}
 runs_large=${RUNS_LARGE:-3}
 baseline=${BASELINE:+$(realpath "$BASELINE")}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake --preset windows-x86 -S "$repo" -B "$build" >/dev/null
+  cmake --preset "$preset" -S "$repo" -B "$build" >/dev/null
 fi
+load_wine_env
 cmake --build "$build" -j2 --target veslinn bench_slate_floor bench_slate_start_timer -- \
   --no-print-directory >/dev/null
 start_display
@@ -28,13 +32,13 @@ own_server=
 finish() {
   for p in "${wine_pids[@]}"; do kill "$p" 2>/dev/null || true; done
   # The wineserver is ended only when this script started it.
-  if [ -n "$own_server" ]; then "$wineserver_bin" -k 2>/dev/null || true; fi
+  if [ -n "$own_server" ]; then "$WINESERVER" -k 2>/dev/null || true; fi
   rm -rf "$work"
   stop_display
 }
 trap finish EXIT
-if "$wineserver_bin" -p60 2>/dev/null; then own_server=1; fi
-wine wineboot >/dev/null 2>&1 || true
+if "$WINESERVER" -p60 2>/dev/null; then own_server=1; fi
+"$WINELOADER" wineboot >/dev/null 2>&1 || true
 
 windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 
@@ -60,7 +64,7 @@ floor=$(windows_path "$build/bench/bench_slate_floor.exe")
 
 # One timed start: prints "visible ready" in ms.
 time_start() {  # time_start CHARACTERS COMMAND...
-  wine "$timer" "$@" | tr -d '\r' | awk '{print $1, $2}'
+  "$WINELOADER" "$timer" "$@" | tr -d '\r' | awk '{print $1, $2}'
 }
 
 # The median line of "visible ready" pairs, by ready time.
@@ -118,7 +122,7 @@ echo "goal: slate no later than notepad at 10K and 1M, within 1.1x of the floor 
 idle() {  # idle NAME FOLDER COMMAND...
   local name=$1 window=$2
   shift 2
-  wine "$@" >/dev/null 2>&1 &
+  "$WINELOADER" "$@" >/dev/null 2>&1 &
   local pid=$!
   wine_pids+=("$pid")
   for _ in $(seq 1 600); do
