@@ -101,21 +101,25 @@ notes_form form_of_notes(const char* bytes, uint32_t length)
 
 notes_text decode_notes(const char* bytes, uint32_t length, uint32_t code_page)
 {
-    notes_text result = {0, form_of_notes(bytes, length), true};
-    if (result.form == NOTES_UTF8_MARKED)
-        result.ok = to_wide(CP_UTF8, 0, bytes + UTF8_MARK_BYTES, length - UTF8_MARK_BYTES,
-                            &result.text);
-    else if (result.form == NOTES_UTF8)
-        result.ok = to_wide(CP_UTF8, 0, bytes, length, &result.text);
-    else  // the same conversion the run-time makes for code-page text
-        result.ok = to_wide(code_page, MB_PRECOMPOSED, bytes, length, &result.text);
+    notes_text result = {0, form_of_notes(bytes, length), true, true};
+    uint32_t skip = result.form == NOTES_UTF8_MARKED ? UTF8_MARK_BYTES : 0;
+    uint32_t from = result.form == NOTES_CODE_PAGE ? code_page : CP_UTF8;
+    // The same conversion the run-time makes for code-page text.
+    DWORD flags = result.form == NOTES_CODE_PAGE ? MB_PRECOMPOSED : 0;
+    // Strictly first; bytes refused then are shown with substitutes, and the
+    // text is not exact.
+    result.ok = to_wide(from, flags | MB_ERR_INVALID_CHARS, bytes + skip, length - skip, &result.text);
+    if (!result.ok) {
+        result.exact = false;
+        result.ok = to_wide(from, flags, bytes + skip, length - skip, &result.text);
+    }
     return result;
 }
 
 notes_text encode_notes(const wchar_t* text, uint32_t units, notes_form loaded, uint32_t code_page,
                         bool appending)
 {
-    notes_text result = {0, loaded, true};
+    notes_text result = {0, loaded, true, true};
     bool refused = false;
     if (loaded == NOTES_CODE_PAGE && actual_code_page(code_page) != CP_UTF8) {
         result.ok = to_bytes(code_page, true, text, units, "", 0, &result.text, &refused);

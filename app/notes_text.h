@@ -23,11 +23,14 @@ enum notes_form : uint32_t {
 
 // The result of decode_notes or encode_notes.  `text` is an owned string (wide
 // for decode, bytes for encode), to be freed with release_string; it is 0 for
-// an empty result and when `ok` is false (memory ran out).
+// an empty result and when `ok` is false (memory ran out).  `exact` (decode
+// only) is false when some bytes had no exact wide form (invalid UTF-8 behind
+// the mark, an invalid double-byte sequence) and were shown as a substitute.
 struct notes_text {
     string_handle text;
     notes_form form;
     bool ok;
+    bool exact;
 };
 
 // The form a notes file's bytes are read in, decided in one pass.

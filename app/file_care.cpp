@@ -1,0 +1,157 @@
+// Files written with care and read whole.
+#include "app/file_care.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/save_calls.h"
+
+namespace {
+
+const uint32_t READ_CHUNK = 1 << 16;
+
+// Refused renames are tried again this often, this far apart.
+const uint32_t RENAME_TRIES = 25;
+const DWORD RENAME_PAUSE_MS = 20;
+
+const uint64_t FNV_PRIME = 1099511628211ull;
+
+}  // namespace
+
+DWORD file_handle::close()
+{
+    DWORD error = 0;
+    if (open() && !save_close(handle))
+        error = GetLastError();
+    handle = INVALID_HANDLE_VALUE;
+    return error;
+}
+
+void gathered_bytes::release()
+{
+    free(data);
+    data = nullptr;
+    size = capacity = 0;
+}
+
+bool gathered_bytes::append(const char* bytes, uint32_t n)
+{
+    if (n > capacity - size) {
+        uint64_t wanted = static_cast<uint64_t>(size) + n;
+        uint64_t grown = capacity ? static_cast<uint64_t>(capacity) * 2 : 4096;
+        while (grown < wanted)
+            grown *= 2;
+        if (wanted > GATHER_LIMIT)
+            return false;
+        if (grown > GATHER_LIMIT)
+            grown = wanted;
+        char* moved = static_cast<char*>(realloc(data, static_cast<size_t>(grown)));
+        if (!moved)
+            return false;
+        data = moved;
+        capacity = static_cast<uint32_t>(grown);
+    }
+    memcpy(data + size, bytes, n);
+    size += n;
+    return true;
+}
+
+uint64_t hash_bytes(const void* bytes, size_t length, uint64_t hash)
+{
+    const unsigned char* p = static_cast<const unsigned char*>(bytes);
+    for (size_t i = 0; i < length; ++i) {
+        hash ^= p[i];
+        hash *= FNV_PRIME;
+    }
+    return hash;
+}
+
+bool same_file_state(const file_state& a, const file_state& b)
+{
+    if (a.exists != b.exists)
+        return false;
+    if (!a.exists)
+        return true;
+    return a.known && b.known && a.length == b.length && a.hash == b.hash;
+}
+
+file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* error)
+{
+    file_state state = {false, false, 0, FNV_START};
+    *error = 0;
+    file_handle file;
+    file.handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!file.open()) {
+        *error = GetLastError();
+        state.exists = *error != ERROR_FILE_NOT_FOUND && *error != ERROR_PATH_NOT_FOUND;
+        return state;
+    }
+    state.exists = true;
+    char chunk[READ_CHUNK];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.handle, chunk, READ_CHUNK, &got, nullptr)) {
+            *error = GetLastError();
+            return state;
+        }
+        if (got == 0)
+            break;
+        if (bytes && !bytes->append(chunk, got)) {
+            *error = ERROR_NOT_ENOUGH_MEMORY;
+            return state;
+        }
+        state.hash = hash_bytes(chunk, got, state.hash);
+        state.length += got;
+    }
+    state.known = true;
+    return state;
+}
+
+DWORD write_all(HANDLE file, const void* bytes, uint32_t length)
+{
+    const char* p = static_cast<const char*>(bytes);
+    while (length > 0) {
+        DWORD written = 0;
+        if (!save_write(file, p, length, &written))
+            return GetLastError();
+        if (written == 0)
+            return ERROR_DISK_FULL;
+        p += written;
+        length -= written;
+    }
+    return 0;
+}
+
+DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar_t* target,
+                        const byte_run* runs, uint32_t count)
+{
+    DWORD error = 0;
+    for (uint32_t i = 0; i < count && !error; ++i)
+        error = write_all(file->handle, runs[i].bytes, runs[i].length);
+    if (!error && !save_flush(file->handle))
+        error = GetLastError();
+    DWORD close_error = file->close();
+    if (!error)
+        error = close_error;
+    if (!error)
+        error = rename_onto(temporary, target);
+    if (error)
+        DeleteFileW(temporary);
+    return error;
+}
+
+DWORD rename_onto(const wchar_t* source, const wchar_t* target)
+{
+    DWORD error = 0;
+    for (uint32_t attempt = 0; attempt < RENAME_TRIES; ++attempt) {
+        if (attempt > 0)
+            Sleep(RENAME_PAUSE_MS);
+        if (save_move(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+            break;
+    }
+    return error;
+}

@@ -1,0 +1,120 @@
+// Loading: the notes file is read through the run-time's numbered files,
+// whose line rules shape the text, and shown in the box; beside it, what the
+// file was is kept for the saves to compare with.
+#include <windows.h>
+
+#include "app/app.h"
+#include "runtime/controls/controls.h"
+#include "runtime/files/files.h"
+#include "runtime/strings/strings.h"
+
+namespace {
+
+const int16_t READ_FILE_NUMBER = 1;
+// INPUT; read access, access-stated, lock code 1: nobody else may write the
+// notes while they are read.
+const uint16_t MODE_INPUT_LOCKED =
+    file_mode_word(FILE_MODE_INPUT, FILE_ACCESS_READ | FILE_ACCESS_STATED | FILE_LOCK_EXCLUSIVE);
+static_assert(MODE_INPUT_LOCKED == 0x1A1, "INPUT, read, access-stated, lock code 1");
+const int32_t READ_RECORD_LENGTH = 128;
+
+const char LINE_END[] = "\r\n";
+const wchar_t LINE_END_WIDE[] = L"\r\n";
+
+// An owned string of the run-time, released once.
+struct owned_string {
+    string_handle value = 0;  // owned
+    explicit owned_string(string_handle h) : value(h) {}
+    owned_string(const owned_string&) = delete;
+    owned_string& operator=(const owned_string&) = delete;
+    ~owned_string() { release_string(value); }
+};
+
+// What the notes file is now, by its bytes.
+file_state current_notes_state()
+{
+    owned_string path(notes_file_path());
+    file_state state = {true, false, 0, 0};
+    DWORD error = 0;
+    if (path.value)
+        state = read_file_state(wide_text(path.value), nullptr, &error);
+    return state;
+}
+
+}  // namespace
+
+void show_in_box(string_handle wide)
+{
+    push_owned(wide);
+    set_control_text(control_handle(slate_handle, ID_NOTES_BOX));
+}
+
+// Reads the notes line by line (each line, the last one too, ends in CR LF in
+// the box), decides their encoding and shows them, then records the box's
+// text as it came back, so that leaving without an edit touches nothing, and
+// what the file was.  The file's bytes are read before the lines and after
+// them: when the two differ, another program wrote the file meanwhile, and
+// what the box shows is not known to be all of it.
+void load_notes()
+{
+    activation frame;
+    file_state before = current_notes_state();
+    // The lines are gathered in one growing buffer, so loading is linear in
+    // the size of the file.
+    gathered_bytes text;
+    bool whole = true;
+    bool memory_ran_out = false;
+
+    push_notes_file_path();
+    open_file(MODE_INPUT_LOCKED, READ_RECORD_LENGTH, 1, nullptr, READ_FILE_NUMBER);
+    bool opened = error_number() == RUNTIME_ERROR_NONE;
+    if (!opened)
+        whole = false;
+    // The first line is read without an end-of-file test: a file that could
+    // not be opened shows one empty line.
+    do {
+        read_line(READ_FILE_NUMBER);
+        owned_string line(pop_string());
+        if (opened && error_number() != RUNTIME_ERROR_NONE)
+            whole = false;
+        if (!text.append(string_text(line.value), string_bytes(line.value)) ||
+            !text.append(LINE_END, 2)) {
+            memory_ran_out = true;
+            break;
+        }
+    } while (whole && !end_of_file(READ_FILE_NUMBER));
+    close_file(READ_FILE_NUMBER, 0);
+    clear_error();
+    file_state after = current_notes_state();
+    if (!same_file_state(before, after) || !after.known)
+        whole = false;
+
+    notes_text shown = {0, NOTES_CODE_PAGE, false, false};
+    if (!memory_ran_out) {
+        thread_record* thread = current_thread_record();
+        shown = decode_notes(text.data, text.size, thread ? thread->code_page : CP_ACP);
+    }
+    // The gathered bytes go before the box takes its own copy.
+    text.release();
+    if (!shown.ok) {
+        // What could not be shown is not in the box: one empty line is.
+        whole = false;
+        shown.text = copy_wide_string(LINE_END_WIDE, 2);
+    }
+    if (!shown.exact)
+        whole = false;  // bytes shown as substitutes would be lost by a replace
+    uint32_t shown_units = wide_units(shown.text);
+    show_in_box(shown.text);
+
+    get_control_text(control_handle(slate_handle, ID_NOTES_BOX));
+    owned_string in_box(pop_string());
+    uint32_t box_units = wide_units(in_box.value);
+    if (box_units != shown_units)
+        whole = false;  // the box stops at a NUL unit, or took less
+    notes.form = shown.form;
+    notes.partly_shown = !whole;
+    notes.unchanged_known = true;
+    notes.loaded_units = box_units;
+    notes.loaded_hash = hash_units(wide_text(in_box.value), box_units);
+    notes.seen = after;
+}
