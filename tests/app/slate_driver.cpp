@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <string.h>
+
 namespace {
 
 const unsigned SEND_TIMEOUT_MS = 10000;
@@ -182,7 +184,10 @@ bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, s
     CloseHandle(loader.hProcess);
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout_ms) {
+        // The slate, not a message of its own under the same caption.
         HWND window = FindWindowW(nullptr, L"Veslinn");
+        while (window && GetWindow(window, GW_OWNER))
+            window = FindWindowExW(nullptr, window, nullptr, L"Veslinn");
         if (window && IsWindowVisible(window)) {
             DWORD id = 0;
             GetWindowThreadProcessId(window, &id);
@@ -288,7 +293,10 @@ HWND wait_for_message(const slate_process& slate, std::wstring* text, unsigned t
     return nullptr;
 }
 
-std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
+namespace {
+
+// The system's words for an error, without the line end it ends with.
+std::wstring system_reason(DWORD error)
 {
     wchar_t reason[512] = {};
     DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -296,8 +304,22 @@ std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
     std::wstring why(reason, units);
     while (!why.empty() && (why.back() == L'\r' || why.back() == L'\n' || why.back() == L' '))
         why.pop_back();
-    return L"No se pudieron guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" + why +
+    return why;
+}
+
+}  // namespace
+
+std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
+{
+    return L"No se pudieron guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" +
+           system_reason(error) +
            L"\r\n\r\nEl texto sigue en la pizarra. Pulse \"Salir\" para intentarlo de nuevo.";
+}
+
+std::wstring no_notes_file_message(const std::wstring& notes_file, DWORD error)
+{
+    return L"No se podr\x00e1n guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" +
+           system_reason(error) + L"\r\n\r\nLo que escriba en la pizarra no se guardar\x00e1.";
 }
 
 bool press_ok(HWND message_box)
@@ -309,6 +331,22 @@ bool press_ok(HWND message_box)
         Sleep(20);
     }
     return false;
+}
+
+bool type_text(const slate_process& slate, const std::wstring& text, bool over_all)
+{
+    HWND box = slate_control(slate, BOX_ID);
+    if (!box)
+        return false;
+    std::wstring before = window_text_wide(box);
+    WPARAM from = over_all ? 0 : before.size();
+    LPARAM to = over_all ? -1 : static_cast<LPARAM>(before.size());
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(box, EM_SETSEL, from, to, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &result) ||
+        !SendMessageTimeoutW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &result))
+        return false;
+    return window_text_wide(box) == (over_all ? text : before + text);
 }
 
 void send_command(const slate_process& slate, int id, int code)
@@ -484,6 +522,80 @@ void remove_wide_tree(const std::wstring& folder)
             DeleteFileW(full.c_str());
     }
     RemoveDirectoryW(folder.substr(0, folder.size() - 1).c_str());
+}
+
+std::vector<std::string> slate_leftovers(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const std::string& name : folder_names(folder)) {
+        std::string type = name.size() > 4 ? name.substr(name.size() - 4) : "";
+        if (name.compare(0, 7, "veslinn") == 0 &&
+            (type == ".rcv" || type == ".tmp" || type == ".new" || type == ".lck"))
+            found.push_back(name);
+    }
+    return found;
+}
+
+std::vector<recovery_copy> recovery_copies(const std::string& folder)
+{
+    std::vector<recovery_copy> copies;
+    for (const std::string& name : slate_leftovers(folder)) {
+        if (name.size() != 15 || name.compare(11, 4, ".rcv") != 0)
+            continue;
+        recovery_copy copy = {};
+        copy.name = name;
+        // Shared every way, so that the slate's rename onto the copy goes on.
+        HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            continue;
+        char block[65536];
+        DWORD got = 0;
+        while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
+            copy.bytes.append(block, got);
+        CloseHandle(file);
+        if (copy.bytes.size() >= 48) {
+            const char* h = copy.bytes.data();
+            memcpy(copy.magic, h, 8);
+            memcpy(&copy.flags, h + 8, 4);
+            memcpy(&copy.form, h + 12, 4);
+            memcpy(&copy.seen_length, h + 16, 8);
+            memcpy(&copy.seen_hash, h + 24, 8);
+            memcpy(&copy.units, h + 32, 4);
+            memcpy(&copy.reserved, h + 36, 4);
+            memcpy(&copy.text_hash, h + 40, 8);
+            copy.text.assign(reinterpret_cast<const wchar_t*>(h + 48), (copy.bytes.size() - 48) / 2);
+        }
+        copies.push_back(copy);
+    }
+    return copies;
+}
+
+bool wait_for_copy(const std::string& folder, const std::wstring& text, unsigned timeout_ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        for (const recovery_copy& copy : recovery_copies(folder)) {
+            if (copy.text == text)
+                return true;
+        }
+        Sleep(50);
+    } while (GetTickCount() - start < timeout_ms);
+    return false;
+}
+
+uint64_t fnv1a64(const std::string& bytes)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char byte : bytes)
+        hash = (hash ^ byte) * 1099511628211ull;
+    return hash;
+}
+
+std::string utf16_bytes(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
 std::string exe_only()

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,12 +88,19 @@ HWND wait_for_message(const slate_process& slate, std::wstring* text,
                       unsigned timeout_ms = 10000);
 // The message of a save that failed, as the slate words it.
 std::wstring save_failed_message(const std::wstring& notes_file, DWORD error);
+// The message at start when no notes file can be kept at that path.
+std::wstring no_notes_file_message(const std::wstring& notes_file, DWORD error);
 // Sets a long text and leaves with "Salir", where the save must fail with
 // `error`: checks the message, OK, the slate still open with the text, and
 // the close command ending it without saving.
 void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error);
 // Presses the message box's OK button and waits until the box is gone.
 bool press_ok(HWND message_box);
+
+// Types into the box as a user would: EM_REPLACESEL over the whole text (or
+// at its end), which notifies EN_CHANGE as typing and pasting do (WM_SETTEXT
+// does not).  True when the box then holds the text expected.
+bool type_text(const slate_process& slate, const std::wstring& text, bool over_all = true);
 
 // Sends WM_COMMAND with a control id and notification code to the slate and
 // waits until it is handled (or the slate has gone).
@@ -189,6 +198,27 @@ bool open_sites_with(const site_list& sites, const std::vector<std::string>& not
 // Once the slate has ended: exit code 0, the notes file's bytes (NO_FILE:
 // none), and nothing left in the folder but the slate and its notes.
 void expect_ended_with(slate_site* site, const std::string& notes);
+
+// The slate's files beside the notes other than the notes file: recovery
+// copies "veslinnXXXX.rcv" and their ".tmp", saves' ".new", the lock ".lck".
+struct recovery_copy {
+    std::string name;
+    std::string bytes;  // the whole file
+    // Read from the 48-byte header when the file has one.
+    char magic[8];
+    uint32_t flags, form, units, reserved;
+    uint64_t seen_length, seen_hash, text_hash;
+    std::wstring text;  // the UTF-16 text after the header
+};
+std::vector<recovery_copy> recovery_copies(const std::string& folder);
+// Waits until one of the folder's recovery copies holds exactly this text.
+bool wait_for_copy(const std::string& folder, const std::wstring& text, unsigned timeout_ms = 5000);
+// Names of the slate's own files in a folder (.rcv, .tmp, .new, .lck), sorted.
+std::vector<std::string> slate_leftovers(const std::string& folder);
+// 64-bit FNV-1a of bytes, the hash in a recovery copy.
+uint64_t fnv1a64(const std::string& bytes);
+// Wide text as its UTF-16LE bytes.
+std::string utf16_bytes(const std::wstring& text);
 
 // Names expected in a site's folder.
 std::string exe_only();

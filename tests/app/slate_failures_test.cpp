@@ -45,7 +45,8 @@ TEST(SlateFailedSave, test_notes_file_held_open_while_running)
     EXPECT_EQ(visible_bytes(box_text(cleared)), "") << "the box is emptied";
     EXPECT_TRUE(still_running(cleared));
     post_close_command(cleared);
-    expect_refused_save(&sites[0]->run.slate, widen(sites[0]->notes()), ERROR_ACCESS_DENIED);
+    // The save reads the notes file first.
+    expect_refused_save(&sites[0]->run.slate, widen(sites[0]->notes()), ERROR_SHARING_VIOLATION);
     for (size_t i = 0; i < 2; ++i) {
         held[i].release();
         expect_ended_with(sites[i].get(), OLD_NOTES);
@@ -115,6 +116,37 @@ TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
     EXPECT_EQ(visible_bytes(notes_bytes(inner)), visible_bytes(OLD_NOTES));
     EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
         << "the temporary file is removed";
+}
+
+TEST(SlateFailedSave, test_second_salir_while_the_message_is_up_shows_no_second)
+{
+    slate_site site;
+    ASSERT_TRUE(CreateDirectoryA(site.notes().c_str(), nullptr));
+    OPEN_SITE(site);
+    const slate_process& slate = site.run.slate;
+    ASSERT_TRUE(set_box_text(slate, "kept on the slate"));
+    post_command(slate, LEAVE_ID, BN_CLICKED);
+    std::wstring message;
+    HWND first = wait_for_message(slate, &message);
+    ASSERT_TRUE(first) << "no message after a failed save";
+    // Sent, not posted: the second "Salir" has been handled when this returns
+    // (a second message box would hold it until the send times out).
+    send_command(slate, LEAVE_ID, BN_CLICKED);
+    size_t messages = 0;
+    for (HWND window : process_windows(slate.id))
+        messages += window != slate.window && GetWindow(window, GW_OWNER) == slate.window;
+    EXPECT_EQ(messages, 1u) << "one message at a time";
+    EXPECT_TRUE(press_ok(first));
+    // Once the message is gone, "Salir" says it again.
+    post_command(slate, LEAVE_ID, BN_CLICKED);
+    HWND again = wait_for_message(slate, &message);
+    ASSERT_TRUE(again) << "no message for the next \"Salir\"";
+    EXPECT_TRUE(press_ok(again));
+    EXPECT_TRUE(still_running(slate));
+    EXPECT_EQ(box_text(slate), "kept on the slate");
+    post_close_command(slate);
+    EXPECT_EQ(wait_exit(&site.run.slate), 0);
+    EXPECT_EQ(notes_bytes(site.notes()), "<folder>");
 }
 
 TEST(SlateFailedSave, test_borrar_on_a_folder_named_like_the_notes_file)

@@ -126,6 +126,39 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
     }
 }
 
+TEST(SlatePaths, test_no_notes_file_possible_says_so_at_start)
+{
+    // Folder and "veslinn.txt" together longer than 255 units: at start the
+    // slate says that nothing will be kept, then stays open as usual and
+    // writes nothing.  Started through Wine's loader from drive Z:, as above.
+    if (GetFileAttributesW(L"Z:\\tmp") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no drive Z: mapping the Unix root: cannot start a slate at a long path";
+    std::wstring base = L"Z:\\tmp\\veslinn-nofile-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    remove_wide_tree(base);
+    ASSERT_TRUE(CreateDirectoryW(base.substr(0, base.size() - 1).c_str(), nullptr));
+    wide_tree_removal remove_later{{base}};
+    std::vector<std::wstring> folders = make_deep_slate(base, 300);
+    ASSERT_FALSE(folders.empty());
+    const std::wstring home = folders.back();
+    slate_guard run;
+    std::string why;
+    ASSERT_TRUE(start_slate_from_unix(home + L"veslinn.exe", &run.slate, &why)) << why;
+    std::wstring message;
+    HWND box = wait_for_message(run.slate, &message);
+    ASSERT_TRUE(box) << "no message at start";
+    EXPECT_EQ(message, no_notes_file_message(home + L"veslinn.txt", ERROR_FILENAME_EXCED_RANGE))
+        << narrow(message);
+    EXPECT_EQ(window_text_wide(box), L"Veslinn") << "the message's caption";
+    EXPECT_TRUE(press_ok(box));
+    EXPECT_TRUE(still_running(run.slate)) << "the slate is open after OK";
+    ASSERT_TRUE(type_text(run.slate, L"typed anyway"));
+    click_button(run.slate, CLEAR_ID);
+    ASSERT_TRUE(type_text(run.slate, L"typed again"));
+    post_close_command(run.slate);
+    EXPECT_EQ(wait_exit(&run.slate), 0);
+    EXPECT_EQ(wide_names(home), std::vector<std::wstring>{L"veslinn.exe"}) << "nothing written";
+}
+
 // ---------------------------------------------------------------------------
 // The refusal on a platform outside the NT family.
 
@@ -212,6 +245,34 @@ TEST(SlateSession, test_end_of_session_saves_like_salir)
         SCOPED_TRACE(cases[i].name);
         expect_ended_with(sites[i].get(), cases[i].after ? cases[i].after : NO_FILE);
     }
+}
+
+TEST(SlateSession, test_failed_save_at_the_end_of_the_session_keeps_the_copy)
+{
+    // Side by side: a save that fails (a folder named like the notes file)
+    // and one that works.  The failed one leaves its text in the recovery
+    // copy, which the next start shows; the other leaves no copy.
+    site_list sites = make_sites(2);
+    ASSERT_TRUE(CreateDirectoryA(sites[0]->notes().c_str(), nullptr));
+    ASSERT_TRUE(write_file_bytes(sites[1]->notes(), "old\r\n"));
+    OPEN_SITES(sites);
+    const std::wstring typed[] = {L"typed before a save that fails", L"typed before the log-off"};
+    for (size_t i = 0; i < 2; ++i)
+        ASSERT_TRUE(type_text(sites[i]->run.slate, typed[i]));
+    EXPECT_EQ(end_session(), 0) << "wineboot --end-session";
+    expect_ended_with(sites[1].get(), narrow(typed[1]) + "\r\n");
+    slate_site& failed = *sites[0];
+    EXPECT_EQ(wait_exit(&failed.run.slate), 0);
+    std::vector<recovery_copy> copies = recovery_copies(failed.home.path());
+    ASSERT_EQ(copies.size(), 1u) << joined_names(folder_names(failed.home.path()));
+    EXPECT_TRUE(copies[0].text == typed[0]) << narrow(copies[0].text);
+    // With the folder gone, the next start shows the text and "Salir" keeps it.
+    ASSERT_TRUE(RemoveDirectoryA(failed.notes().c_str()));
+    close_slate(&failed.run.slate);
+    OPEN_SITE(failed);
+    EXPECT_TRUE(box_wide(failed.run.slate) == typed[0]) << narrow(box_wide(failed.run.slate));
+    post_command(failed.run.slate, LEAVE_ID, BN_CLICKED);
+    expect_ended_with(&failed, narrow(typed[0]) + "\r\n");
 }
 
 }  // namespace
