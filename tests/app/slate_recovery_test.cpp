@@ -239,6 +239,17 @@ std::wstring campaign_text(int round, int step, int lines)
     return text;
 }
 
+// Waits a number of microseconds, finer than Sleep.
+void spin_microseconds(int microseconds)
+{
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    do
+        QueryPerformanceCounter(&now);
+    while ((now.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart < microseconds);
+}
+
 TEST(SlateRecovery, test_kills_at_random_moments_lose_nothing_kept)
 {
     // One folder, one slate at a time, killed at a random moment while the
@@ -261,7 +272,7 @@ TEST(SlateRecovery, test_kills_at_random_moments_lose_nothing_kept)
 
     std::vector<std::wstring> typed;  // typed[0]: the box at the round's start
     size_t kept = 0;                  // typed[kept] and later may be what comes back
-    int kills = 0;
+    int kills_typing = 0, kills_saving = 0, saves_done = 0;
     for (int round = 0;; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         if (round % 6 == 5) {
@@ -292,9 +303,7 @@ TEST(SlateRecovery, test_kills_at_random_moments_lose_nothing_kept)
             typed.push_back(campaign_text(round, step, between(0, 6)));
             ASSERT_TRUE(type_text(site.run.slate, typed.back())) << "the box took the text";
         }
-        const bool saving = between(0, 1) == 1;
-        if (!saving)
-            Sleep(between(0, 1500));
+        Sleep(between(0, 1500));
         // The newest copy on disk now is kept whatever happens next.
         for (const recovery_copy& copy : recovery_copies(site.home.path())) {
             for (size_t j = kept; j < typed.size(); ++j) {
@@ -302,18 +311,23 @@ TEST(SlateRecovery, test_kills_at_random_moments_lose_nothing_kept)
                     kept = j;
             }
         }
+        const bool saving = between(0, 1) == 1;
         if (saving) {
+            // A save takes a few milliseconds: half the kills aim at them.
             post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
-            Sleep(between(0, 40));
+            spin_microseconds(between(0, 1) ? between(0, 8000) : between(0, 40000));
         }
-        if (WaitForSingleObject(site.run.slate.process, 0) == WAIT_TIMEOUT)
-            ++kills;
-        else if (wait_exit(&site.run.slate) == 0)
+        if (WaitForSingleObject(site.run.slate.process, 0) == WAIT_TIMEOUT) {
+            ++(saving ? kills_saving : kills_typing);
+        } else if (wait_exit(&site.run.slate) == 0) {
             kept = typed.size() - 1;  // the save was done and the slate ended by itself
+        }
         close_slate(&site.run.slate);
+        saves_done += saving && notes_bytes(site.notes()).find(narrow(typed.back())) != std::string::npos;
     }
-    printf("kill campaign: %d kills\n", kills);
-    EXPECT_GE(kills, 30);
+    printf("kill campaign: %d kills while typing, %d while saving; %d saves done\n", kills_typing,
+           kills_saving, saves_done);
+    EXPECT_GE(kills_typing + kills_saving, 30);
     // A last round ends normally: the text saved, nothing else left.
     const std::wstring last = campaign_text(ROUNDS, 0, 2);
     ASSERT_TRUE(type_text(site.run.slate, last));
