@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include <string.h>
-
 namespace {
 
 const unsigned SEND_TIMEOUT_MS = 10000;
@@ -555,18 +553,9 @@ std::vector<recovery_copy> recovery_copies(const std::string& folder)
         while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
             copy.bytes.append(block, got);
         CloseHandle(file);
-        if (copy.bytes.size() >= 48) {
-            const char* h = copy.bytes.data();
-            memcpy(copy.magic, h, 8);
-            memcpy(&copy.flags, h + 8, 4);
-            memcpy(&copy.form, h + 12, 4);
-            memcpy(&copy.seen_length, h + 16, 8);
-            memcpy(&copy.seen_hash, h + 24, 8);
-            memcpy(&copy.units, h + 32, 4);
-            memcpy(&copy.reserved, h + 36, 4);
-            memcpy(&copy.text_hash, h + 40, 8);
-            copy.text.assign(reinterpret_cast<const wchar_t*>(h + 48), (copy.bytes.size() - 48) / 2);
-        }
+        if (copy.bytes.size() >= 48)
+            copy.text.assign(reinterpret_cast<const wchar_t*>(copy.bytes.data() + 48),
+                             (copy.bytes.size() - 48) / 2);
         copies.push_back(copy);
     }
     return copies;

@@ -204,11 +204,7 @@ void expect_ended_with(slate_site* site, const std::string& notes);
 struct recovery_copy {
     std::string name;
     std::string bytes;  // the whole file
-    // Read from the 48-byte header when the file has one.
-    char magic[8];
-    uint32_t flags, form, units, reserved;
-    uint64_t seen_length, seen_hash, text_hash;
-    std::wstring text;  // the UTF-16 text after the header
+    std::wstring text;  // the UTF-16 text after its 48-byte header
 };
 std::vector<recovery_copy> recovery_copies(const std::string& folder);
 // Waits until one of the folder's recovery copies holds exactly this text.
