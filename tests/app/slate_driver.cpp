@@ -288,7 +288,10 @@ HWND wait_for_message(const slate_process& slate, std::wstring* text, unsigned t
     return nullptr;
 }
 
-std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
+namespace {
+
+// The system's words for an error, as the slate's messages give them.
+std::wstring system_reason(DWORD error)
 {
     wchar_t reason[512] = {};
     DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -296,8 +299,28 @@ std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
     std::wstring why(reason, units);
     while (!why.empty() && (why.back() == L'\r' || why.back() == L'\n' || why.back() == L' '))
         why.pop_back();
-    return L"No se pudieron guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" + why +
+    return why;
+}
+
+}  // namespace
+
+std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
+{
+    return L"No se pudieron guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" +
+           system_reason(error) +
            L"\r\n\r\nEl texto sigue en la pizarra. Pulse \"Salir\" para intentarlo de nuevo.";
+}
+
+void expect_no_notes_file_message(const slate_process& slate, const std::wstring& notes_file,
+                                  DWORD error)
+{
+    std::wstring text;
+    HWND box = wait_for_message(slate, &text);
+    ASSERT_NE(box, nullptr) << "no message at start";
+    EXPECT_EQ(text, L"No se podr\u00E1n guardar las notas en el archivo\r\n" + notes_file +
+                        L"\r\n\r\n" + system_reason(error) +
+                        L"\r\n\r\nLo que escriba en la pizarra no se guardar\u00E1.");
+    EXPECT_TRUE(press_ok(box));
 }
 
 bool press_ok(HWND message_box)

@@ -86,6 +86,10 @@ HWND wait_for_message(const slate_process& slate, std::wstring* text,
                       unsigned timeout_ms = 10000);
 // The message of a save that failed, as the slate words it.
 std::wstring save_failed_message(const std::wstring& notes_file, DWORD error);
+// A slate that can keep no notes file says so once at start: checks the
+// message and presses OK.
+void expect_no_notes_file_message(const slate_process& slate, const std::wstring& notes_file,
+                                  DWORD error);
 // Sets a long text and leaves with "Salir", where the save must fail with
 // `error`: checks the message, OK, the slate still open with the text, and
 // the close command ending it without saving.

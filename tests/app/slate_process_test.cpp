@@ -107,6 +107,7 @@ TEST(SlatePaths, test_too_long_path_touches_no_notes_file)
         slate_guard run;
         std::string why;
         ASSERT_TRUE(start_slate_from_unix(exe, &run.slate, &why)) << why;
+        expect_no_notes_file_message(run.slate, home + L"veslinn.txt", ERROR_FILENAME_EXCED_RANGE);
         EXPECT_EQ(visible_bytes(box_text(run.slate)), "") << "nothing is read";
         if (round == 0) {
             // There is no notes file the slate may write: "Salir" says so.
