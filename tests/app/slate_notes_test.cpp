@@ -467,6 +467,26 @@ TEST(SlateBorrar, test_borrar_then_new_text_then_salir)
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "fresh start\\x0D\\x0A");
 }
 
+TEST(SlateBorrar, test_borrar_then_the_old_text_again_then_salir)
+{
+    // After "Borrar" the file is gone: the loaded text set back into the box
+    // is new notes and is saved, whether the notes were shown whole or in part.
+    const std::vector<std::string> befores = {"old notes\r\n",
+                                              std::string("abc\r\nd\0ef\r\n", 11)};
+    const std::string afters[] = {"old notes\r\n", "abc\r\nd\r\n"};
+    site_list sites = make_sites(befores.size());
+    OPEN_SITES_WITH(sites, befores);
+    for (const std::unique_ptr<slate_site>& site : sites) {
+        std::string loaded = box_text(site->run.slate);
+        click_button(site->run.slate, CLEAR_ID);
+        ASSERT_EQ(notes_bytes(site->notes()), NO_FILE);
+        ASSERT_TRUE(set_box_text(site->run.slate, loaded));
+        post_command(site->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < sites.size(); ++i)
+        expect_ended_with(sites[i].get(), afters[i]);
+}
+
 TEST(SlateIgnored, test_close_command_saves_nothing)
 {
     // Existing notes, and no notes file, side by side.
