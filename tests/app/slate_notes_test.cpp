@@ -385,11 +385,14 @@ TEST(SlateNotes, test_edits_to_notes_shown_in_part_are_added)
     // at the end of the file, after a line end when the file has none.
     const std::string nul("abc\r\nd\0ef\r\n", 11);
     const std::string utf16("\xff\xfeh\0i\0", 6);
+    const std::string marked("\xEF\xBB\xBF" "caf\xC3\xA9\r\nd\0ef\r\n", 16);
     const partial_case cases[] = {
         {"a NUL byte", nul, "abc\r\nd", L"abc\r\nd more", nul + "abc\r\nd more\r\n"},
         {"UTF-16 with its mark", utf16, "\xff\xfeh", L"nuevo", utf16 + "\r\nnuevo\r\n"},
         {"text beyond the code page: UTF-8 without a mark", utf16, "\xff\xfeh", L"\x2713",
          utf16 + "\r\n\xE2\x9C\x93\r\n"},
+        {"UTF-8 with its mark and a NUL byte: no second mark", marked, "caf\xe9\r\nd",
+         L"m\xE1s \x2713", marked + "m\xC3\xA1s \xE2\x9C\x93\r\n"},
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
