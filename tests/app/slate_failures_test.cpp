@@ -34,6 +34,8 @@ struct held_file {
 TEST(SlateFailedSave, test_notes_file_held_open_while_running)
 {
     // Side by side: "Salir" with new text, and "Borrar" then the close command.
+    // The notes are shown whole, so "Salir" writes a temporary file whose
+    // rename onto the held file is refused (5): the temporary file must go.
     site_list sites = make_sites(2);
     OPEN_SITES_WITH(sites, std::vector<std::string>(2, OLD_NOTES));
     held_file held[] = {held_file(sites[0]->notes()), held_file(sites[1]->notes())};
@@ -108,13 +110,13 @@ TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
     std::string inner = site.notes() + "\\inner.txt";
     ASSERT_TRUE(write_file_bytes(inner, OLD_NOTES));
     OPEN_SITE(site);
-    // The folder counts as an existing notes file that cannot be read.
+    // The folder counts as an existing notes file that cannot be read, so
+    // the save adds to it, which fails at the opening: no file is made.
     EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
     expect_refused_save(&site.run.slate, widen(site.notes()), ERROR_ACCESS_DENIED);
     EXPECT_EQ(notes_bytes(site.notes()), "<folder>");
     EXPECT_EQ(visible_bytes(notes_bytes(inner)), visible_bytes(OLD_NOTES));
-    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
-        << "the temporary file is removed";
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
 }
 
 TEST(SlateFailedSave, test_borrar_on_a_folder_named_like_the_notes_file)
