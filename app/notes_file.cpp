@@ -2,15 +2,17 @@
 // is read into the box, and how the box's text is kept in it.
 //
 // The file is read through the run-time's numbered files, whose line rules
-// shape the text.  Saves call the system directly: a failed save must name the
-// system's reason to the user and must be able to cut a file back to its old
-// length, which numbered files do not offer.
+// shape the text.  Saves call the system directly (writes, flushes, closes and
+// renames through save_calls.h): a failed save must name the system's reason
+// to the user and must be able to cut a file back to its old length, which
+// numbered files do not offer.
 #include <windows.h>
 
 #include <stdlib.h>
 #include <string.h>
 
 #include "app/app.h"
+#include "app/save_calls.h"
 #include "runtime/controls/controls.h"
 #include "runtime/files/files.h"
 #include "runtime/strings/strings.h"
@@ -67,7 +69,7 @@ struct file_handle {
     DWORD close()
     {
         DWORD error = 0;
-        if (open() && !CloseHandle(handle))
+        if (open() && !save_close(handle))
             error = GetLastError();
         handle = INVALID_HANDLE_VALUE;
         return error;
@@ -150,7 +152,7 @@ DWORD write_all(HANDLE file, const char* bytes, uint32_t length)
 {
     while (length > 0) {
         DWORD written = 0;
-        if (!WriteFile(file, bytes, length, &written, nullptr))
+        if (!save_write(file, bytes, length, &written))
             return GetLastError();
         if (written == 0)
             return ERROR_DISK_FULL;
@@ -240,7 +242,7 @@ DWORD rename_onto(const wchar_t* source, const wchar_t* target)
     for (uint32_t attempt = 0; attempt < RENAME_TRIES; ++attempt) {
         if (attempt > 0)
             Sleep(RENAME_PAUSE_MS);
-        if (MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (save_move(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return 0;
         error = GetLastError();
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
@@ -261,7 +263,7 @@ DWORD replace_notes(string_handle text, const wchar_t* notes_file)
     if (error)
         return error;
     error = write_text(file.handle, text);
-    if (!error && !FlushFileBuffers(file.handle))
+    if (!error && !save_flush(file.handle))
         error = GetLastError();
     DWORD close_error = file.close();
     if (!error)
@@ -316,13 +318,13 @@ DWORD append_notes(string_handle text, const wchar_t* notes_file)
         error = write_all(file.handle, LINE_END, 2);
     if (!error)
         error = write_text(file.handle, text);
-    if (!error && !FlushFileBuffers(file.handle))
+    if (!error && !save_flush(file.handle))
         error = GetLastError();
     if (error) {
         // The old notes come back byte for byte.
         SetFilePointerEx(file.handle, old_size, nullptr, FILE_BEGIN);
         SetEndOfFile(file.handle);
-        FlushFileBuffers(file.handle);
+        save_flush(file.handle);
     }
     DWORD close_error = file.close();
     protection.restore();
