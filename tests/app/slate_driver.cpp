@@ -527,25 +527,49 @@ site_list make_sites(size_t count)
     return sites;
 }
 
-// Sets a long text and leaves with "Salir".  The save fails: the slate says
-// so in a message box that names the notes file and the system's reason for
-// `error`, and stays open with the text; the close command then ends it
-// without saving.
+const std::string& refused_text()
+{
+    static const std::string text = [] {
+        std::string lines;
+        for (int i = 0; i < 400; ++i)
+            lines += "new text that must not replace the old notes " + std::to_string(i) + "\r\n";
+        return lines;
+    }();
+    return text;
+}
+
 void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error)
 {
-    std::string text;
-    for (int i = 0; i < 400; ++i)
-        text += "new text that must not replace the old notes " + std::to_string(i) + "\r\n";
-    ASSERT_TRUE(set_box_text(*slate, text));
-    post_command(*slate, LEAVE_ID, BN_CLICKED);
-    std::wstring message;
-    HWND box = wait_for_message(*slate, &message);
-    ASSERT_TRUE(box) << "no message after a failed save";
-    EXPECT_EQ(message, save_failed_message(notes_file, error)) << narrow(message);
-    EXPECT_EQ(window_text_wide(box), L"Veslinn") << "the message's caption";
-    EXPECT_TRUE(press_ok(box));
-    EXPECT_TRUE(still_running(*slate)) << "the slate stays open after OK";
-    EXPECT_TRUE(box_text(*slate) == text) << "the box still holds the text";
-    post_close_command(*slate);
-    EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
+    expect_refused_saves({slate}, {notes_file}, error);
+}
+
+// Sets a long text and leaves with "Salir" on each slate.  Each save fails:
+// the slate says so in a message box that names the notes file and the
+// system's reason for `error`, and stays open with the text; the close
+// command then ends it without saving.  The slates' message boxes and windows
+// go side by side, since each of them waits for the window manager.
+void expect_refused_saves(const std::vector<slate_process*>& slates,
+                          const std::vector<std::wstring>& notes_files, DWORD error)
+{
+    for (slate_process* slate : slates) {
+        ASSERT_TRUE(set_box_text(*slate, refused_text()));
+        post_command(*slate, LEAVE_ID, BN_CLICKED);
+    }
+    std::vector<HWND> boxes;
+    for (size_t i = 0; i < slates.size(); ++i) {
+        std::wstring message;
+        boxes.push_back(wait_for_message(*slates[i], &message));
+        ASSERT_TRUE(boxes[i]) << "no message after a failed save";
+        EXPECT_EQ(message, save_failed_message(notes_files[i], error)) << narrow(message);
+        EXPECT_EQ(window_text_wide(boxes[i]), L"Veslinn") << "the message's caption";
+        PostMessageW(boxes[i], WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    for (size_t i = 0; i < slates.size(); ++i) {
+        EXPECT_TRUE(press_ok(boxes[i]));
+        EXPECT_TRUE(still_running(*slates[i])) << "the slate stays open after OK";
+        EXPECT_TRUE(box_text(*slates[i]) == refused_text()) << "the box still holds the text";
+        post_close_command(*slates[i]);
+    }
+    for (slate_process* slate : slates)
+        EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
 }

@@ -387,11 +387,14 @@ TEST(SlateNotes, test_edits_to_notes_shown_in_part_are_added)
     // at the end of the file, after a line end when the file has none.
     const std::string nul("abc\r\nd\0ef\r\n", 11);
     const std::string utf16("\xff\xfeh\0i\0", 6);
+    const std::string marked("\xEF\xBB\xBF" "caf\xC3\xA9\r\nd\0ef\r\n", 16);
     const partial_case cases[] = {
         {"a NUL byte", nul, "abc\r\nd", L"abc\r\nd more", nul + "abc\r\nd more\r\n"},
         {"UTF-16 with its mark", utf16, "\xff\xfeh", L"nuevo", utf16 + "\r\nnuevo\r\n"},
         {"text beyond the code page: UTF-8 without a mark", utf16, "\xff\xfeh", L"\x2713",
          utf16 + "\r\n\xE2\x9C\x93\r\n"},
+        {"UTF-8 with its mark and a NUL byte: no second mark", marked, "caf\xe9\r\nd",
+         L"m\xE1s \x2713", marked + "m\xC3\xA1s \xE2\x9C\x93\r\n"},
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
@@ -467,6 +470,26 @@ TEST(SlateBorrar, test_borrar_then_new_text_then_salir)
     ASSERT_TRUE(set_box_text(site.run.slate, "fresh start"));
     leave_with_salir(&site);
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "fresh start\\x0D\\x0A");
+}
+
+TEST(SlateBorrar, test_borrar_then_the_old_text_again_then_salir)
+{
+    // After "Borrar" the file is gone: the loaded text set back into the box
+    // is new notes and is saved, whether the notes were shown whole or in part.
+    const std::vector<std::string> befores = {"old notes\r\n",
+                                              std::string("abc\r\nd\0ef\r\n", 11)};
+    const std::string afters[] = {"old notes\r\n", "abc\r\nd\r\n"};
+    site_list sites = make_sites(befores.size());
+    OPEN_SITES_WITH(sites, befores);
+    for (const std::unique_ptr<slate_site>& site : sites) {
+        std::string loaded = box_text(site->run.slate);
+        click_button(site->run.slate, CLEAR_ID);
+        ASSERT_EQ(notes_bytes(site->notes()), NO_FILE);
+        ASSERT_TRUE(set_box_text(site->run.slate, loaded));
+        post_command(site->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < sites.size(); ++i)
+        expect_ended_with(sites[i].get(), afters[i]);
 }
 
 TEST(SlateIgnored, test_close_command_saves_nothing)
