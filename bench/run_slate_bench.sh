@@ -150,13 +150,14 @@ for label in 10K 1M; do
 done
 
 # Typing into a slate that holds 1 MB: the longest wait for the slate's thread
-# while a character is typed every 25 ms (the recovery copy is written about
-# once a second meanwhile), and whether a copy was written.
+# while Backspace is typed every 25 ms (a box that full takes no new
+# characters; the recovery copy of its 1 MB is written about once a second
+# meanwhile), and whether a copy was written.
 typing=$(windows_path "$build/bench/bench_slate_typing.exe")
 typing_seconds=${TYPING_SECONDS:-10}
 printf '\nTyping into a slate holding 1 MB for %s s (ms the slate thread took to answer)\n' \
   "$typing_seconds"
-printf '%-26s %12s %12s %10s %14s\n' program "max pause" "99th pct" answers "copy on disk"
+printf '%-26s %12s %12s %10s %10s %14s\n' program "max pause" "99th pct" answers "keys" "copy on disk"
 type_into() {  # type_into NAME EXE
   local folder="$work/typing"
   rm -rf "$folder"
@@ -168,8 +169,8 @@ type_into() {  # type_into NAME EXE
   result=$("$WINELOADER" "$typing" "$typing_seconds" "$chars" "$(windows_path "$folder/veslinn.exe")" |
     tr -d '\r')
   copies=$(find "$folder" -name 'veslinn*.rcv' | wc -l)
-  read -r pause p99 answers <<<"$result"
-  printf '%-26s %12s %12s %10s %14s\n' "$1" "$pause" "$p99" "$answers" \
+  read -r pause p99 answers keys <<<"$result"
+  printf '%-26s %12s %12s %10s %10s %14s\n' "$1" "$pause" "$p99" "$answers" "$keys" \
     "$([ "$copies" -gt 0 ] && echo yes || echo no)"
 }
 type_into "slate" "$build/app/veslinn.exe"
