@@ -281,10 +281,13 @@ TEST(modal, owner_is_disabled_and_idles)
         g_script = callback_script();
         g_owner_log = owner_log();
         bool enabled_while_running = true;
+        int ticks = 0;
         g_script.act = [&](HWND d, uint32_t message, message_word, message_word) -> callback_result {
             if (message == WM_INITDIALOG) {
                 SetTimer(d, 1, 50, nullptr);
-            } else if (message == WM_TIMER) {
+            } else if (message == WM_TIMER && ++ticks == 2) {
+                // Between the two ticks the queue was empty, however long
+                // showing the dialog took.
                 KillTimer(d, 1);
                 enabled_while_running = IsWindowEnabled(GetWindow(d, GW_OWNER)) != FALSE;
                 end_dialog(d, 1);
