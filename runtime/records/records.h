@@ -80,8 +80,9 @@ enum : uint32_t {
 // One record per dialog or control window the engine created.  Allocated
 // zero-filled with SysAllocStringByteLen and freed with SysFreeString by
 // release_window_record.  In the 32-bit program every field is 32 bits wide
-// (checked below); in the 64-bit program pointers, handles and record words
-// take their natural 8 bytes and the other fields stay 32 bits.
+// (registry.cpp checks the layout); in the 64-bit program pointers, handles
+// and record words take their natural 8 bytes and the other fields stay 32
+// bits.
 struct window_record {
     window_record* next;          // next record in the registry
     HWND hwnd;                    // the window this record belongs to (not owned: the window system owns it)

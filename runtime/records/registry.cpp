@@ -124,6 +124,12 @@ constexpr bool fields_are_consecutive_words()
 static_assert(sizeof(void*) != LAYOUT_WORD_BYTES || fields_are_consecutive_words(),
               "the 32-bit program's window_record is 44 consecutive 32-bit words");
 static_assert(sizeof(record_word) == sizeof(void*), "a record word holds a handle or a pointer");
+// The 32-bit program's callbacks and record words are the 32-bit types they
+// have always been.
+static_assert(sizeof(void*) != LAYOUT_WORD_BYTES ||
+                  (std::is_same_v<record_word, uint32_t> && std::is_same_v<message_word, uint32_t> &&
+                   std::is_same_v<callback_result, int32_t>),
+              "32-bit words in the 32-bit program");
 
 bool is_graphic_class(uint32_t class_index)
 {
