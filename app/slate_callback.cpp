@@ -78,7 +78,8 @@ void show_save_failure(HWND window, DWORD error)
 
 }  // namespace
 
-int32_t slate_callback(HWND window, uint32_t message, uint32_t wparam, uint32_t lparam)
+callback_result slate_callback(HWND window, uint32_t message, message_word wparam,
+                               message_word lparam)
 {
     activation frame;
     (void)lparam;
