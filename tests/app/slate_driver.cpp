@@ -172,8 +172,17 @@ bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, s
     }
     // The loader is a Unix program: the build's own (WINELOADER, the loader of
     // this test's architecture), else whatever the shell finds on the PATH.
+    // Wine does not hand WINELOADER on to the Unix programs it starts, so it
+    // is read here and written into the command.  Without it a 64-bit slate
+    // would go through the 32-bit loader, whose hand-over to the 64-bit one
+    // refuses a path beyond MAX_PATH.
+    std::wstring loader_path = L"wine";
+    wchar_t from_environment[MAX_PATH] = {};
+    DWORD loader_units = GetEnvironmentVariableW(L"WINELOADER", from_environment, MAX_PATH);
+    if (loader_units > 0 && loader_units < MAX_PATH)
+        loader_path = from_environment;
     std::wstring command =
-        L"/bin/sh -c \"cd / && exec \\\"${WINELOADER:-wine}\\\" '" + unix_path + L"'\"";
+        L"/bin/sh -c \"cd / && exec '" + loader_path + L"' '" + unix_path + L"'\"";
     PROCESS_INFORMATION loader = {};
     if (!create_process(nullptr, command, std::wstring(), &loader)) {
         *why = last_error_text("CreateProcessW of the Unix shell");
