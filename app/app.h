@@ -13,6 +13,7 @@
 #include "app/file_care.h"
 #include "app/notes_text.h"
 #include "runtime/core/core.h"
+#include "runtime/records/records.h"
 
 enum : uint32_t {
     ID_NOTES_BOX = 1001,
@@ -70,7 +71,8 @@ struct save_outcome {
 
 int32_t slate_main();
 int32_t show_slate(HWND parent);
-int32_t slate_callback(HWND window, uint32_t message, uint32_t wparam, uint32_t lparam);
+callback_result slate_callback(HWND window, uint32_t message, message_word wparam,
+                               message_word lparam);
 
 // Where the notes live: the executable's folder and the names in it.
 void form_notes_path();

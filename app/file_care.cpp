@@ -21,7 +21,7 @@ const uint64_t FNV_PRIME = 1099511628211ull;
 DWORD file_handle::close()
 {
     DWORD error = 0;
-    if (open() && !save_close(handle))
+    if (open() && !CloseHandle(handle))
         error = GetLastError();
     handle = INVALID_HANDLE_VALUE;
     return error;
@@ -131,7 +131,8 @@ DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar
         error = write_all(file->handle, runs[i].bytes, runs[i].length);
     if (!error && !save_flush(file->handle))
         error = GetLastError();
-    DWORD close_error = file->close();
+    DWORD close_error = save_close(file->handle) ? 0 : GetLastError();
+    file->handle = INVALID_HANDLE_VALUE;
     if (!error)
         error = close_error;
     if (!error)

@@ -76,7 +76,8 @@ struct byte_run {
 // file opened for writing at `temporary`) gets every piece with checked
 // writes, is flushed to disk and closed; only then is it renamed onto the
 // target.  Any failure leaves the target as it was and removes the
-// temporary file.
+// temporary file.  The four calls on the temporary file go through
+// save_calls.h.
 DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar_t* target,
                         const byte_run* runs, uint32_t count);
 

@@ -74,7 +74,8 @@ void end_session(HWND window)
 
 }  // namespace
 
-int32_t slate_callback(HWND window, uint32_t message, uint32_t wparam, uint32_t lparam)
+callback_result slate_callback(HWND window, uint32_t message, message_word wparam,
+                               message_word lparam)
 {
     activation frame;
     (void)lparam;

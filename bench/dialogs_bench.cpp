@@ -50,7 +50,7 @@ struct latency_log {
 };
 latency_log g_latency;
 
-int32_t latency_callback(HWND dialog, uint32_t message, uint32_t, uint32_t)
+callback_result latency_callback(HWND dialog, uint32_t message, message_word, message_word)
 {
     activation frame;
     if (message == STAMP) {
@@ -84,7 +84,7 @@ struct idle_log {
 };
 idle_log g_idle;
 
-int32_t idle_callback(HWND dialog, uint32_t message, uint32_t, uint32_t)
+callback_result idle_callback(HWND dialog, uint32_t message, message_word, message_word)
 {
     activation frame;
     if (message == WM_TIMER) {

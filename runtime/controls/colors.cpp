@@ -148,7 +148,7 @@ HBRUSH answer_ctlcolor(HWND, uint32_t message, HDC dc, HWND child)
     // The edit field or the dropped list of a combo box: coloured as the combo.
     if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORLISTBOX)
         return nullptr;
-    HWND combo = reinterpret_cast<HWND>(GetWindowLongW(child, GWL_HWNDPARENT));
+    HWND combo = reinterpret_cast<HWND>(GetWindowLongPtrW(child, GWLP_HWNDPARENT));
     if (!combo)
         combo = g_dropped_combo;
     record = combo ? find_record(combo) : nullptr;

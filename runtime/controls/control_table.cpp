@@ -216,8 +216,8 @@ void finish_row(HWND dialog, HWND control, uint32_t row, uint32_t id, uint32_t k
             // the tab procedure answers nothing for a window without one.
             window_record* record = find_record(control);
             if (record) {
-                record->tab_procedure = reinterpret_cast<WNDPROC>(SetWindowLongW(
-                    control, GWL_WNDPROC, reinterpret_cast<LONG>(tab_control_procedure)));
+                record->tab_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+                    control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tab_control_procedure)));
             }
         }
         if (row == ROW_TREEVIEW && (kept_style & TVS_CHECKBOXES)) {

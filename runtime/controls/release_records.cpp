@@ -61,7 +61,7 @@ namespace {
 // The companion windows of a graphic window.
 void destroy_companions(window_record* record)
 {
-    uint32_t* block = record->graphic_block;
+    record_word* block = record->graphic_block;
     for (uint32_t slot = GRAPHIC_COMPANION_FIRST; slot < GRAPHIC_COMPANION_FIRST + 3; ++slot) {
         HWND companion = reinterpret_cast<HWND>(block[slot]);
         block[slot] = 0;
@@ -74,7 +74,7 @@ void destroy_companions(window_record* record)
 // into its memory device context, a further object, and the context itself.
 void release_graphic_objects(window_record* record)
 {
-    uint32_t* block = record->graphic_block;
+    record_word* block = record->graphic_block;
     HDC dc = reinterpret_cast<HDC>(block[GRAPHIC_MEMORY_DC]);
     HGDIOBJ first_bitmap = reinterpret_cast<HGDIOBJ>(block[GRAPHIC_FIRST_BITMAP]);
     HGDIOBJ object = reinterpret_cast<HGDIOBJ>(block[GRAPHIC_OBJECT]);

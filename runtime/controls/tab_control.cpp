@@ -45,7 +45,7 @@ LRESULT CALLBACK tab_control_procedure(HWND window, UINT message, WPARAM wparam,
         RECT frame = {0, 0, 0, 0};
         GetWindowRect(window, &frame);
         POINT corner = {frame.left, frame.top};
-        if (HWND parent = reinterpret_cast<HWND>(GetWindowLongW(window, GWL_HWNDPARENT)))
+        if (HWND parent = reinterpret_cast<HWND>(GetWindowLongPtrW(window, GWLP_HWNDPARENT)))
             ScreenToClient(parent, &corner);
         place_pages(window, area.left + corner.x, area.top + corner.y, 0, 0,
                     SWP_NOSIZE | SWP_NOZORDER);

@@ -20,18 +20,20 @@ namespace {
 
 // A non-zero callback result ends the handling.  A callback that stored its
 // own message result keeps it; otherwise the result itself becomes the
-// message result.
-INT_PTR by_result_rule(HWND dialog, int32_t result)
+// message result.  The message result is pointer-sized: read and written
+// whole, a negative result keeps its sign in the 64-bit program.
+INT_PTR by_result_rule(HWND dialog, callback_result result)
 {
-    if (GetWindowLongW(dialog, DWLP_MSGRESULT) == 0)
-        SetWindowLongW(dialog, DWLP_MSGRESULT, result);
+    if (GetWindowLongPtrW(dialog, DWLP_MSGRESULT) == 0)
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
     return result;
 }
 
-int32_t call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
-                         LPARAM lparam)
+callback_result call_back(dialog_callback callback, HWND dialog, UINT message, WPARAM wparam,
+                          LPARAM lparam)
 {
-    return callback(dialog, message, static_cast<uint32_t>(wparam), static_cast<uint32_t>(lparam));
+    return callback(dialog, message, static_cast<message_word>(wparam),
+                    static_cast<message_word>(lparam));
 }
 
 // The control callback of `sender`, or 0 when it has no control record or
@@ -84,7 +86,7 @@ INT_PTR handle_notify(HWND dialog, WPARAM wparam, LPARAM lparam)
         switch_tab_page(sender, code);
 
     if (dialog_callback callback = control_callback_of(sender)) {
-        int32_t result = call_back(callback, dialog, WM_NOTIFY, wparam, lparam);
+        callback_result result = call_back(callback, dialog, WM_NOTIFY, wparam, lparam);
         if (result != 0)
             return by_result_rule(dialog, result);
     }
@@ -127,7 +129,7 @@ INT_PTR draw_graphic_item(LPARAM lparam)
     const window_record* control = find_record(item->hwndItem);
     if (!control || control->class_index != ROW_GRAPHIC)
         return 0;
-    const uint32_t* block = control->graphic_block;
+    const record_word* block = control->graphic_block;
     HDC picture = reinterpret_cast<HDC>(block[GRAPHIC_MEMORY_DC]);
     const RECT& area = item->rcItem;
     int width = area.right - area.left;
@@ -208,7 +210,7 @@ INT_PTR pass_to_dialog_callback(HWND dialog, UINT message, WPARAM wparam, LPARAM
         return default_handling(dialog, message, wparam, lparam, false);
     if (dialog_callback callback = record->callback) {
         record = nullptr;  // the callback may free it
-        int32_t result = call_back(callback, dialog, message, wparam, lparam);
+        callback_result result = call_back(callback, dialog, message, wparam, lparam);
         if (result != 0) {
             // The window is gone whatever the callback answers: a record kept
             // now would hold a handle the window system may give to a new
@@ -267,7 +269,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
         if (!GetDlgItem(window, static_cast<int>(id))) {
             if (dialog_callback callback = command_callback_of(window, id, sender)) {
-                int32_t result = call_back(callback, window, message, wparam, lparam);
+                callback_result result = call_back(callback, window, message, wparam, lparam);
                 if (result != 0)
                     return by_result_rule(window, result);
             }
@@ -279,7 +281,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (dialog_callback callback = control_callback_of(reinterpret_cast<HWND>(lparam))) {
-            int32_t result = call_back(callback, window, message, wparam, lparam);
+            callback_result result = call_back(callback, window, message, wparam, lparam);
             if (result != 0)
                 return by_result_rule(window, result);
         }

@@ -43,7 +43,7 @@ void show_dialog_modal(HWND dialog, dialog_callback callback, int32_t* result_re
     if (callback) {
         // The introduction happens before the callback is stored, so what
         // the callback's own work causes meanwhile does not reach it.
-        callback(dialog, WM_INITDIALOG, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(dialog)), 0);
+        callback(dialog, WM_INITDIALOG, reinterpret_cast<message_word>(dialog), 0);
         RECT client = {0, 0, 0, 0};
         GetClientRect(dialog, &client);
         const window_record* record = find_record(dialog);

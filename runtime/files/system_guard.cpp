@@ -83,7 +83,9 @@ spin_lock guard_lock;
 
 // The caller's complete x87 state (control word, status word, tag word,
 // register stack) while the operation runs.  Guarded by guard_lock.
-enum { FNSAVE_AREA_BYTES = 108 };  // what fnsave stores in 32-bit protected mode
+// What fnsave stores in 32-bit protected mode, and in 64-bit mode too, where
+// its operand size stays 32 bits.
+enum { FNSAVE_AREA_BYTES = 108 };
 alignas(16) uint8_t fpu_save_area[FNSAVE_AREA_BYTES];
 
 }  // namespace

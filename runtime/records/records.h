@@ -9,9 +9,23 @@
 
 #include "runtime/core/core.h"
 
+// A message parameter as a callback gets it, wparam or lparam: as wide as a
+// pointer, since an lparam can carry one (WM_NOTIFY, WM_DRAWITEM).  In the
+// 32-bit program it is the plain 32-bit word it has always been.
+typedef uintptr_t message_word;
+// A callback's result: signed and as wide as a pointer, so that -5 stays -5
+// and a handle stays whole in the message result.
+typedef intptr_t callback_result;
+
 // A dialog callback or control callback: (dialog window, message, wparam,
 // lparam) -> result; 0 lets the engine's default handling run.
-typedef int32_t (*dialog_callback)(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam);
+typedef callback_result (*dialog_callback)(HWND dialog, uint32_t message, message_word wparam,
+                                           message_word lparam);
+
+// One slot of a window record that may hold a handle or a pointer (see
+// window_record::graphic_block): 32 bits in the 32-bit program, pointer-sized
+// in the 64-bit one.
+typedef uintptr_t record_word;
 
 // window_record.kind bits.
 enum : uint32_t {
@@ -65,7 +79,10 @@ enum : uint32_t {
 
 // One record per dialog or control window the engine created.  Allocated
 // zero-filled with SysAllocStringByteLen and freed with SysFreeString by
-// release_window_record.  Every field is 32 bits wide.
+// release_window_record.  In the 32-bit program every field is 32 bits wide
+// (registry.cpp checks the layout); in the 64-bit program pointers, handles
+// and record words take their natural 8 bytes and the other fields stay 32
+// bits.
 struct window_record {
     window_record* next;          // next record in the registry
     HWND hwnd;                    // the window this record belongs to (not owned: the window system owns it)
@@ -82,7 +99,7 @@ struct window_record {
     HBRUSH back_brush;            // owned jointly with every record showing the same back_color
     int32_t back_color;           // colour code
     int32_t text_color;           // colour code
-    uint32_t graphic_block[12];   // graphic controls / windows (memory DC, bitmap, companions, sizes)
+    record_word graphic_block[12]; // graphic controls / windows (memory DC, bitmap, companions, sizes)
     HBRUSH default_brush;         // owned jointly, like back_brush
     int32_t default_text_color;
     int32_t default_back_color;
@@ -125,11 +142,16 @@ window_record* next_owned_bar(HWND owner, window_record* after);
 window_record* next_owned(HWND owner, window_record* after);
 HBRUSH find_shared_brush(int32_t color);
 uint32_t registry_length();
-// One 32-bit field of the record of hwnd, by its word index in window_record.
-// False when the window has no record: a read then yields 0, a write does
-// nothing.
-bool get_record_field(HWND hwnd, uint32_t field, uint32_t* value);
-bool set_record_field(HWND hwnd, uint32_t field, uint32_t value);
+// One field of the record of hwnd, by its word index in window_record: the
+// index of the field (an array's elements one index each) in the 32-bit
+// layout, where index i is the 32-bit word at byte 4 * i.  The 64-bit program
+// takes the same index to the same field.  A 32-bit field reads zero-extended
+// and is written from the low 32 bits of the value.  False when the window
+// has no record or the index is past the last field: a read then yields 0, a
+// write does nothing.
+enum : uint32_t { RECORD_FIELDS = 44 };
+bool get_record_field(HWND hwnd, uint32_t field, record_word* value);
+bool set_record_field(HWND hwnd, uint32_t field, record_word value);
 
 // Takes the record of hwnd out of the registry and gives it to the caller;
 // null when it is not there.

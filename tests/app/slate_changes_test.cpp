@@ -1,7 +1,6 @@
 // Notes the slate did not see whole (written by another program while it
 // ran, or shown only in part): a save adds the box's text after them instead
-// of replacing them, and "Borrar" keeps them.  Saves clear away what dead
-// saves left behind.
+// of replacing them, and "Borrar" keeps them.
 #include <gtest/gtest.h>
 
 #include "tests/app/slate_driver.h"
@@ -156,26 +155,6 @@ TEST(SlateChanges, test_borrar_keeps_notes_it_did_not_show_whole)
         {"written elsewhere after the load", "old\r\n", L"old", "old\r\nother\r\n", BORRAR, L"next",
          "old\r\nother\r\nnext\r\n"},
     });
-}
-
-TEST(SlateChanges, test_salir_removes_temporary_files_of_dead_saves)
-{
-    // A save killed before its rename leaves "veslinnXXXX.new" behind: the
-    // next save removes it, whether it was there before the slate started or
-    // came while it ran.  A file named otherwise stays.
-    slate_site site;
-    ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
-    ASSERT_TRUE(write_file_bytes(site.home.file("veslinn0000.new"), "dead save"));
-    ASSERT_TRUE(write_file_bytes(site.home.file("veslinn.new"), "not a save's file"));
-    OPEN_SITE(site);
-    ASSERT_TRUE(write_file_bytes(site.home.file("veslinnbeef.new"), "another dead save"));
-    ASSERT_TRUE(set_box_text(site.run.slate, "mine"));
-    post_command(site.run.slate, LEAVE_ID, BN_CLICKED);
-    EXPECT_EQ(wait_exit(&site.run.slate), 0);
-    EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "mine\\x0D\\x0A");
-    EXPECT_EQ(joined_names(folder_names(site.home.path())),
-              joined_names({"veslinn.exe", "veslinn.new", "veslinn.txt"}));
-    EXPECT_EQ(notes_bytes(site.home.file("veslinn.new")), "not a save's file");
 }
 
 }  // namespace

@@ -172,8 +172,17 @@ bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, s
     }
     // The loader is a Unix program: the build's own (WINELOADER, the loader of
     // this test's architecture), else whatever the shell finds on the PATH.
+    // Wine does not hand WINELOADER on to the Unix programs it starts, so it
+    // is read here and written into the command.  Without it a 64-bit slate
+    // would go through the 32-bit loader, whose hand-over to the 64-bit one
+    // refuses a path beyond MAX_PATH.
+    std::wstring loader_path = L"wine";
+    wchar_t from_environment[MAX_PATH] = {};
+    DWORD loader_units = GetEnvironmentVariableW(L"WINELOADER", from_environment, MAX_PATH);
+    if (loader_units > 0 && loader_units < MAX_PATH)
+        loader_path = from_environment;
     std::wstring command =
-        L"/bin/sh -c \"cd / && exec \\\"${WINELOADER:-wine}\\\" '" + unix_path + L"'\"";
+        L"/bin/sh -c \"cd / && exec '" + loader_path + L"' '" + unix_path + L"'\"";
     PROCESS_INFORMATION loader = {};
     if (!create_process(nullptr, command, std::wstring(), &loader)) {
         *why = last_error_text("CreateProcessW of the Unix shell");
@@ -293,7 +302,7 @@ HWND wait_for_message(const slate_process& slate, std::wstring* text, unsigned t
 
 namespace {
 
-// The system's words for an error, without the line end it ends with.
+// The system's words for an error, as the slate's messages give them.
 std::wstring system_reason(DWORD error)
 {
     wchar_t reason[512] = {};
@@ -314,10 +323,16 @@ std::wstring save_failed_message(const std::wstring& notes_file, DWORD error)
            L"\r\n\r\nEl texto sigue en la pizarra. Pulse \"Salir\" para intentarlo de nuevo.";
 }
 
-std::wstring no_notes_file_message(const std::wstring& notes_file, DWORD error)
+void expect_no_notes_file_message(const slate_process& slate, const std::wstring& notes_file,
+                                  DWORD error)
 {
-    return L"No se podr\x00e1n guardar las notas en el archivo\r\n" + notes_file + L"\r\n\r\n" +
-           system_reason(error) + L"\r\n\r\nLo que escriba en la pizarra no se guardar\x00e1.";
+    std::wstring text;
+    HWND box = wait_for_message(slate, &text);
+    ASSERT_NE(box, nullptr) << "no message at start";
+    EXPECT_EQ(text, L"No se podr\u00E1n guardar las notas en el archivo\r\n" + notes_file +
+                        L"\r\n\r\n" + system_reason(error) +
+                        L"\r\n\r\nLo que escriba en la pizarra no se guardar\u00E1.");
+    EXPECT_TRUE(press_ok(box));
 }
 
 bool press_ok(HWND message_box)
@@ -605,25 +620,49 @@ site_list make_sites(size_t count)
     return sites;
 }
 
-// Sets a long text and leaves with "Salir".  The save fails: the slate says
-// so in a message box that names the notes file and the system's reason for
-// `error`, and stays open with the text; the close command then ends it
-// without saving.
+const std::string& refused_text()
+{
+    static const std::string text = [] {
+        std::string lines;
+        for (int i = 0; i < 400; ++i)
+            lines += "new text that must not replace the old notes " + std::to_string(i) + "\r\n";
+        return lines;
+    }();
+    return text;
+}
+
 void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error)
 {
-    std::string text;
-    for (int i = 0; i < 400; ++i)
-        text += "new text that must not replace the old notes " + std::to_string(i) + "\r\n";
-    ASSERT_TRUE(set_box_text(*slate, text));
-    post_command(*slate, LEAVE_ID, BN_CLICKED);
-    std::wstring message;
-    HWND box = wait_for_message(*slate, &message);
-    ASSERT_TRUE(box) << "no message after a failed save";
-    EXPECT_EQ(message, save_failed_message(notes_file, error)) << narrow(message);
-    EXPECT_EQ(window_text_wide(box), L"Veslinn") << "the message's caption";
-    EXPECT_TRUE(press_ok(box));
-    EXPECT_TRUE(still_running(*slate)) << "the slate stays open after OK";
-    EXPECT_TRUE(box_text(*slate) == text) << "the box still holds the text";
-    post_close_command(*slate);
-    EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
+    expect_refused_saves({slate}, {notes_file}, error);
+}
+
+// Sets a long text and leaves with "Salir" on each slate.  Each save fails:
+// the slate says so in a message box that names the notes file and the
+// system's reason for `error`, and stays open with the text; the close
+// command then ends it without saving.  The slates' message boxes and windows
+// go side by side, since each of them waits for the window manager.
+void expect_refused_saves(const std::vector<slate_process*>& slates,
+                          const std::vector<std::wstring>& notes_files, DWORD error)
+{
+    for (slate_process* slate : slates) {
+        ASSERT_TRUE(set_box_text(*slate, refused_text()));
+        post_command(*slate, LEAVE_ID, BN_CLICKED);
+    }
+    std::vector<HWND> boxes;
+    for (size_t i = 0; i < slates.size(); ++i) {
+        std::wstring message;
+        boxes.push_back(wait_for_message(*slates[i], &message));
+        ASSERT_TRUE(boxes[i]) << "no message after a failed save";
+        EXPECT_EQ(message, save_failed_message(notes_files[i], error)) << narrow(message);
+        EXPECT_EQ(window_text_wide(boxes[i]), L"Veslinn") << "the message's caption";
+        PostMessageW(boxes[i], WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    for (size_t i = 0; i < slates.size(); ++i) {
+        EXPECT_TRUE(press_ok(boxes[i]));
+        EXPECT_TRUE(still_running(*slates[i])) << "the slate stays open after OK";
+        EXPECT_TRUE(box_text(*slates[i]) == refused_text()) << "the box still holds the text";
+        post_close_command(*slates[i]);
+    }
+    for (slate_process* slate : slates)
+        EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
 }

@@ -88,12 +88,19 @@ HWND wait_for_message(const slate_process& slate, std::wstring* text,
                       unsigned timeout_ms = 10000);
 // The message of a save that failed, as the slate words it.
 std::wstring save_failed_message(const std::wstring& notes_file, DWORD error);
-// The message at start when no notes file can be kept at that path.
-std::wstring no_notes_file_message(const std::wstring& notes_file, DWORD error);
-// Sets a long text and leaves with "Salir", where the save must fail with
+// A slate that can keep no notes file says so once at start: checks the
+// message and presses OK.
+void expect_no_notes_file_message(const slate_process& slate, const std::wstring& notes_file,
+                                  DWORD error);
+// Sets refused_text() and leaves with "Salir", where the save must fail with
 // `error`: checks the message, OK, the slate still open with the text, and
 // the close command ending it without saving.
 void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error);
+// The same for several slates side by side, each with its notes file.
+void expect_refused_saves(const std::vector<slate_process*>& slates,
+                          const std::vector<std::wstring>& notes_files, DWORD error);
+// The text those saves try to keep: 400 lines, about 20,000 bytes.
+const std::string& refused_text();
 // Presses the message box's OK button and waits until the box is gone.
 bool press_ok(HWND message_box);
 

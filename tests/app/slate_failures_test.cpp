@@ -34,6 +34,8 @@ struct held_file {
 TEST(SlateFailedSave, test_notes_file_held_open_while_running)
 {
     // Side by side: "Salir" with new text, and "Borrar" then the close command.
+    // The notes are shown whole, so "Salir" writes a temporary file whose
+    // rename onto the held file is refused (5): the temporary file must go.
     site_list sites = make_sites(2);
     OPEN_SITES_WITH(sites, std::vector<std::string>(2, OLD_NOTES));
     held_file held[] = {held_file(sites[0]->notes()), held_file(sites[1]->notes())};
@@ -109,13 +111,13 @@ TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
     std::string inner = site.notes() + "\\inner.txt";
     ASSERT_TRUE(write_file_bytes(inner, OLD_NOTES));
     OPEN_SITE(site);
-    // The folder counts as an existing notes file that cannot be read.
+    // The folder counts as an existing notes file that cannot be read, so
+    // the save adds to it, which fails at the opening: no file is made.
     EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
     expect_refused_save(&site.run.slate, widen(site.notes()), ERROR_ACCESS_DENIED);
     EXPECT_EQ(notes_bytes(site.notes()), "<folder>");
     EXPECT_EQ(visible_bytes(notes_bytes(inner)), visible_bytes(OLD_NOTES));
-    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes())
-        << "the temporary file is removed";
+    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
 }
 
 TEST(SlateFailedSave, test_second_salir_while_the_message_is_up_shows_no_second)
@@ -161,18 +163,19 @@ TEST(SlateFailedSave, test_borrar_on_a_folder_named_like_the_notes_file)
     EXPECT_EQ(wait_exit(&site.run.slate), 0);
 }
 
-// Removes the files of a flat folder and the folder.
-void remove_flat_folder(const std::string& folder)
+// The small disk the CTest fixture app.small_disk mounts (a 4 MiB tmpfs),
+// or "" when there is none.
+std::string small_disk()
 {
-    for (const std::string& name : folder_names(folder)) {
-        SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA((folder + name).c_str());
-    }
-    RemoveDirectoryA(folder.substr(0, folder.size() - 1).c_str());
+    std::string disk = executable_folder() + "small_disk\\";
+    return file_exists(disk + "tmpfs-mounted") ? disk : std::string();
 }
+const char NO_SMALL_DISK[] =
+    "no small disk mounted (mounting a tmpfs needs root; the CTest fixture app.small_disk does it)";
 
-// Writes to a file until the disk takes no more; true when it is full.
-bool fill_disk(const std::string& path)
+// Writes to a file until the disk takes no more, then gives `room` bytes
+// back; true when it did both.
+bool fill_disk(const std::string& path, LONG room = 0)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -189,23 +192,27 @@ bool fill_disk(const std::string& path)
         if (!WriteFile(file, "f", 1, &written, nullptr) || written != 1)
             ++single_failures;
     }
+    bool given_back = room == 0 || (SetFilePointer(file, -room, nullptr, FILE_END) !=
+                                        INVALID_SET_FILE_POINTER &&
+                                    SetEndOfFile(file));
     CloseHandle(file);
-    return true;
+    return given_back;
+}
+
+// Makes a folder given with its trailing backslash.
+bool make_folder(const std::string& folder)
+{
+    return CreateDirectoryA(folder.substr(0, folder.size() - 1).c_str(), nullptr) != FALSE;
 }
 
 TEST(SlateFailedSave, test_full_disk)
 {
-    // A small tmpfs is mounted here by the test set-up when the machine allows it.
-    std::string disk = executable_folder() + "small_disk\\";
-    if (!file_exists(disk + "tmpfs-mounted"))
-        GTEST_SKIP() << "no small disk mounted at " << disk
-                     << " (mounting a tmpfs needs root; the CTest fixture app.small_disk does it)";
+    std::string disk = small_disk();
+    if (disk.empty())
+        GTEST_SKIP() << NO_SMALL_DISK;
     std::string folder = disk + "site" + std::to_string(GetCurrentProcessId()) + "\\";
-    ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.size() - 1).c_str(), nullptr));
-    struct cleanup {
-        std::string folder;
-        ~cleanup() { remove_flat_folder(folder); }
-    } remove_later{folder};
+    ASSERT_TRUE(make_folder(folder));
+    wide_tree_removal remove_later{{widen(folder)}};
     scratch_folder elsewhere;
     ASSERT_TRUE(copy_slate(folder));
     ASSERT_TRUE(write_file_bytes(folder + "veslinn.txt", OLD_NOTES));
@@ -222,6 +229,55 @@ TEST(SlateFailedSave, test_full_disk)
     EXPECT_EQ(joined_names(folder_names(folder)),
               joined_names({"filler.bin", "veslinn.exe", "veslinn.txt"}))
         << "the temporary file is removed";
+}
+
+TEST(SlateFailedSave, test_full_disk_cuts_an_addition_back)
+{
+    // Notes shown in part (a NUL byte) take an addition, which fills the disk
+    // after part of it has landed: the notes come back byte for byte at their
+    // old size.  Part lands for sure, since each small notes file has the
+    // rest of its 4 KiB tmpfs page to grow into, and ROOM bytes are free
+    // besides; yet no addition fits.  Without a final line end, the line end
+    // that goes first lands too.
+    const std::string notes[] = {std::string("old notes\r\nd\0ef\r\n", 17),
+                                 std::string("old notes\r\nd\0ef", 15)};
+    const LONG ROOM = 8192, PAGE = 4096;
+    std::string disk = small_disk();
+    if (disk.empty())
+        GTEST_SKIP() << NO_SMALL_DISK;
+    std::string base = disk + "adding" + std::to_string(GetCurrentProcessId()) + "\\";
+    ASSERT_TRUE(make_folder(base));
+    wide_tree_removal remove_later{{widen(base)}};
+    std::string folders[] = {base + "0\\", base + "1\\"};
+    for (size_t i = 0; i < 2; ++i) {
+        ASSERT_TRUE(make_folder(folders[i]) && copy_slate(folders[i]));
+        ASSERT_TRUE(write_file_bytes(folders[i] + "veslinn.txt", notes[i]));
+    }
+    ASSERT_TRUE(fill_disk(base + "filler.bin", ROOM));
+    ULARGE_INTEGER free_bytes = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(base.c_str(), &free_bytes, nullptr, nullptr));
+    ASSERT_GE(free_bytes.QuadPart, static_cast<ULONGLONG>(ROOM));
+    ASSERT_LT(free_bytes.QuadPart + PAGE, refused_text().size()) << "an addition would fit";
+    scratch_folder elsewhere;
+    slate_guard runs[2];
+    std::vector<slate_process*> slates = {&runs[0].slate, &runs[1].slate};
+    std::vector<std::wstring> files;
+    for (size_t i = 0; i < 2; ++i) {
+        std::string why;
+        ASSERT_TRUE(start_slate(folders[i] + "veslinn.exe", elsewhere.path(), slates[i], &why))
+            << why;
+        EXPECT_EQ(visible_bytes(box_text(*slates[i])), "old notes\\x0D\\x0Ad");
+        files.push_back(widen(folders[i] + "veslinn.txt"));
+    }
+    expect_refused_saves(slates, files, ERROR_DISK_FULL);
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i == 0 ? "notes ending in a line end" : "no final line end");
+        std::string after = notes_bytes(files[i]);
+        EXPECT_EQ(after.size(), notes[i].size()) << "the old size";
+        EXPECT_TRUE(after == notes[i]) << "the old bytes: " << visible_bytes(after.substr(0, 80));
+        EXPECT_EQ(joined_names(folder_names(folders[i])), exe_and_notes());
+    }
+    EXPECT_EQ(joined_names(folder_names(base)), joined_names({"0", "1", "filler.bin"}));
 }
 
 TEST(SlateNonRoot, test_read_only_folder)

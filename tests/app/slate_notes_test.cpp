@@ -327,7 +327,9 @@ TEST(SlateNotes, test_two_slates_leaving_together_both_land)
 TEST(SlateNotes, test_stray_files_never_block_a_save)
 {
     // Left behind by a slate of old (a fixed temporary name) or by a save
-    // that was killed: files and folders named like a save's own file.
+    // that was killed: files and folders named like a save's own file.  A
+    // save removes the files a dead save left, but not one still held open,
+    // nor folders or names of another form.
     slate_site site;
     ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
     OPEN_SITE(site);
@@ -348,12 +350,12 @@ TEST(SlateNotes, test_stray_files_never_block_a_save)
     leave_with_salir(&site);
     CloseHandle(held);
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "saved past the strays\\x0D\\x0A");
-    std::vector<std::string> expected = strays;
+    std::vector<std::string> expected = {strays[0], strays[1], strays[3]};
     expected.push_back("veslinn.exe");
     expected.push_back("veslinn.txt");
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(joined_names(folder_names(site.home.path())), joined_names(expected));
-    EXPECT_EQ(notes_bytes(site.home.file(strays[2])), "stray") << "a stray file is left alone";
+    EXPECT_EQ(notes_bytes(site.home.file(strays[3])), "held stray") << "a held file is left alone";
 }
 
 struct partial_case {
@@ -370,11 +372,14 @@ TEST(SlateNotes, test_edits_to_notes_shown_in_part_are_added)
     // at the end of the file, after a line end when the file has none.
     const std::string nul("abc\r\nd\0ef\r\n", 11);
     const std::string utf16("\xff\xfeh\0i\0", 6);
+    const std::string marked("\xEF\xBB\xBF" "caf\xC3\xA9\r\nd\0ef\r\n", 16);
     const partial_case cases[] = {
         {"a NUL byte", nul, "abc\r\nd", L"abc\r\nd more", nul + "abc\r\nd more\r\n"},
         {"UTF-16 with its mark", utf16, "\xff\xfeh", L"nuevo", utf16 + "\r\nnuevo\r\n"},
         {"text beyond the code page: UTF-8 without a mark", utf16, "\xff\xfeh", L"\x2713",
          utf16 + "\r\n\xE2\x9C\x93\r\n"},
+        {"UTF-8 with its mark and a NUL byte: no second mark", marked, "caf\xe9\r\nd",
+         L"m\xE1s \x2713", marked + "m\xC3\xA1s \xE2\x9C\x93\r\n"},
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
@@ -450,6 +455,28 @@ TEST(SlateBorrar, test_borrar_then_new_text_then_salir)
     ASSERT_TRUE(set_box_text(site.run.slate, "fresh start"));
     leave_with_salir(&site);
     EXPECT_EQ(visible_bytes(notes_bytes(site.notes())), "fresh start\\x0D\\x0A");
+}
+
+TEST(SlateBorrar, test_borrar_then_the_old_text_again_then_salir)
+{
+    // After "Borrar" the file is gone: the loaded text set back into the box
+    // is new notes and is saved.  Notes shown only in part (a NUL byte) are
+    // not deleted: the text set back is added after them.
+    const std::string in_part("abc\r\nd\0ef\r\n", 11);
+    const std::vector<std::string> befores = {"old notes\r\n", in_part};
+    const std::string after_borrar[] = {NO_FILE, in_part};
+    const std::string afters[] = {"old notes\r\n", in_part + "abc\r\nd\r\n"};
+    site_list sites = make_sites(befores.size());
+    OPEN_SITES_WITH(sites, befores);
+    for (size_t i = 0; i < sites.size(); ++i) {
+        std::string loaded = box_text(sites[i]->run.slate);
+        click_button(sites[i]->run.slate, CLEAR_ID);
+        ASSERT_EQ(notes_bytes(sites[i]->notes()), after_borrar[i]);
+        ASSERT_TRUE(set_box_text(sites[i]->run.slate, loaded));
+        post_command(sites[i]->run.slate, LEAVE_ID, BN_CLICKED);
+    }
+    for (size_t i = 0; i < sites.size(); ++i)
+        expect_ended_with(sites[i].get(), afters[i]);
 }
 
 TEST(SlateIgnored, test_close_command_saves_nothing)

@@ -48,9 +48,13 @@ cleanup() {
 trap cleanup EXIT
 
 # Starts the slate in the folder and sets $slate_pid and $window (empty when
-# no window named Veslinn appeared within 20 s).
+# no window named Veslinn appeared within 20 s).  The build's own loader
+# (WINELOADER, from the build's Wine environment) starts it, so $slate_pid is
+# the slate itself: "wine" is the 32-bit loader wherever it is installed, and
+# for a 64-bit slate it only stays behind as a start.exe, on hosts that run it
+# slowly or not at all.
 start_slate() {
-  (cd / && exec wine "$folder/veslinn.exe") &
+  (cd / && exec "${WINELOADER:-wine}" "$folder/veslinn.exe") &
   slate_pid=$!
   window=
   for _ in $(seq 1 200); do

@@ -192,7 +192,7 @@ TEST(controls_table, test_new_control_takes_dialog_font_and_callback)
     test_dialog dialog;
     HWND control = add_test_control(
         dialog.hwnd, 1, 7, L"Go",
-        {.callback = [](HWND, uint32_t, uint32_t, uint32_t) -> int32_t { return 0; }});
+        {.callback = [](HWND, uint32_t, message_word, message_word) -> callback_result { return 0; }});
     ASSERT_NE(control, nullptr);
     const window_record* dialog_record = find_record(dialog.hwnd);
     ASSERT_NE(dialog_record, nullptr);

@@ -13,7 +13,7 @@ namespace {
 // Whether the text box asked for its colours before the run ended.
 bool g_box_coloured = false;
 
-int32_t end_on_first_tick(HWND dialog, uint32_t message, uint32_t, uint32_t lparam)
+callback_result end_on_first_tick(HWND dialog, uint32_t message, message_word, message_word lparam)
 {
     if (message == WM_CTLCOLOREDIT && reinterpret_cast<HWND>(lparam) == GetDlgItem(dialog, 1001))
         g_box_coloured = true;

@@ -23,7 +23,8 @@ const bool fresh_logs_added = [] {
 }();
 }  // namespace
 
-int32_t recording_callback(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam)
+callback_result recording_callback(HWND dialog, uint32_t message, message_word wparam,
+                                   message_word lparam)
 {
     activation frame;  // an application procedure
     g_script.seen.push_back({dialog, message, wparam, lparam});
@@ -44,9 +45,10 @@ std::string seen_list()
 {
     std::string text;
     for (const seen_message& seen : g_script.seen) {
-        char item[48];
-        snprintf(item, sizeof(item), "%s0x%X(%X,%X)", text.empty() ? "" : " ", seen.message,
-                 seen.wparam, seen.lparam);
+        char item[64];
+        snprintf(item, sizeof(item), "%s0x%X(%llX,%llX)", text.empty() ? "" : " ", seen.message,
+                 static_cast<unsigned long long>(seen.wparam),
+                 static_cast<unsigned long long>(seen.lparam));
         text += item;
     }
     return text;

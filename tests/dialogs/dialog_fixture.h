@@ -13,17 +13,19 @@
 // What the recording callback saw.
 struct seen_message {
     HWND dialog;
-    uint32_t message, wparam, lparam;
+    uint32_t message;
+    message_word wparam, lparam;
 };
 
 // The recording callback's state: every call is appended to `seen`, then
 // `act` (if set) decides the callback's result.
 struct callback_script {
     std::vector<seen_message> seen;
-    std::function<int32_t(HWND, uint32_t, uint32_t, uint32_t)> act;
+    std::function<callback_result(HWND, uint32_t, message_word, message_word)> act;
 };
 extern callback_script g_script;
-int32_t recording_callback(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam);
+callback_result recording_callback(HWND dialog, uint32_t message, message_word wparam,
+                                   message_word lparam);
 
 // The messages of one number that the callback saw, in order.
 std::vector<seen_message> seen_of(uint32_t message);

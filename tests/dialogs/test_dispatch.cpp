@@ -12,12 +12,14 @@ namespace {
 struct other_callback_log {
     int calls = 0;
     HWND dialog = nullptr;
-    uint32_t message = 0, wparam = 0, lparam = 0;
-    int32_t result = 0;
+    uint32_t message = 0;
+    message_word wparam = 0, lparam = 0;
+    callback_result result = 0;
 };
 other_callback_log g_other;
 
-int32_t other_callback(HWND dialog, uint32_t message, uint32_t wparam, uint32_t lparam)
+callback_result other_callback(HWND dialog, uint32_t message, message_word wparam,
+                               message_word lparam)
 {
     activation frame;
     ++g_other.calls;
@@ -47,6 +49,12 @@ LRESULT send(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     return SendMessageW(window, message, wparam, lparam);
 }
+
+// Values that use every byte of a pointer-sized word (alternate bits), so
+// that a word cut to 32 bits in the 64-bit program differs from them.
+const WPARAM WHOLE_WPARAM = UINTPTR_MAX / 3;
+const message_word WHOLE_LPARAM = UINTPTR_MAX / 5;
+const callback_result WHOLE_RESULT = static_cast<callback_result>(UINTPTR_MAX / 3);
 
 }  // namespace
 
@@ -100,27 +108,73 @@ TEST(dispatch, control_callback_comes_first)
 }
 
 // A non-zero result becomes the message result unless the callback stored
-// one itself.
+// one itself.  Results are pointer-sized: a negative one keeps its sign and
+// one beyond 32 bits stays whole in the 64-bit program.
 TEST(dispatch, result_rule)
 {
     struct case_row {
-        int32_t returned;
-        LONG stored;
+        callback_result returned;
+        LONG_PTR stored;
         LRESULT expected;
     };
-    const case_row rows[] = {{42, 0, 42}, {1, 7, 7}, {0, 0, 0}, {-5, 0, -5}};
+    const case_row rows[] = {{42, 0, 42},   {1, 7, 7},   {0, 0, 0},
+                             {-5, 0, -5},   {1, -9, -9}, {WHOLE_RESULT, 0, WHOLE_RESULT}};
     live_dialog dialog;
     for (const case_row& row : rows) {
-        g_script.act = [&row](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        g_script.act = [&row](HWND d, uint32_t message, message_word, message_word) -> callback_result {
             if (message != WM_APP)
                 return 0;
             if (row.stored)
-                SetWindowLongW(d, DWLP_MSGRESULT, row.stored);
+                SetWindowLongPtrW(d, DWLP_MSGRESULT, row.stored);
             return row.returned;
         };
         EXPECT_EQ(send(dialog.hwnd(), WM_APP, 0, 0), row.expected)
             << "returned " << row.returned << ", stored " << row.stored;
     }
+}
+
+// Both message parameters reach the dialog callback and a control callback
+// whole: an lparam that carries a pointer (WM_NOTIFY) is not cut.
+TEST(dispatch, message_words_reach_callbacks_whole)
+{
+    live_dialog dialog;
+    HWND button = add_test_control(dialog.hwnd(), 1, 1002, L"", {.callback = other_callback});
+    ASSERT_NE(button, nullptr);
+    // A notification header at the top of the address space: above 4 GiB in
+    // the 64-bit program.
+    NMHDR* header = static_cast<NMHDR*>(
+        VirtualAlloc(nullptr, sizeof(NMHDR), MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE));
+    ASSERT_NE(header, nullptr);
+    if (sizeof(void*) > sizeof(uint32_t)) {
+        ASSERT_GT(reinterpret_cast<uintptr_t>(header), UINT32_MAX);
+    }
+    *header = {button, 1002, NM_CLICK};
+    struct case_row {
+        UINT message;
+        WPARAM wparam;
+        LPARAM lparam;
+        bool to_control;  // the button's callback sees it first
+    };
+    const case_row rows[] = {
+        {WM_APP, WHOLE_WPARAM, static_cast<LPARAM>(WHOLE_LPARAM), false},
+        {WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(header), true},
+    };
+    for (const case_row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << row.message);
+        g_script.seen.clear();
+        g_other = other_callback_log();
+        send(dialog.hwnd(), row.message, row.wparam, row.lparam);
+        std::vector<seen_message> seen = seen_of(row.message);
+        ASSERT_EQ(seen.size(), 1u) << seen_list();
+        EXPECT_EQ(seen[0].wparam, row.wparam);
+        EXPECT_EQ(seen[0].lparam, static_cast<message_word>(row.lparam));
+        EXPECT_EQ(g_other.calls, row.to_control ? 1 : 0);
+        if (row.to_control) {
+            EXPECT_EQ(g_other.wparam, row.wparam);
+            EXPECT_EQ(g_other.lparam, static_cast<message_word>(row.lparam));
+        }
+    }
+    VirtualFree(header, 0, MEM_RELEASE);
 }
 
 // WM_ACTIVATE sets the active dialog and never reaches the callback.
@@ -148,7 +202,7 @@ TEST(dispatch, close_command)
 {
     {
         live_dialog dialog;
-        g_script.act = [](HWND, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        g_script.act = [](HWND, uint32_t message, message_word, message_word) -> callback_result {
             return message == WM_SYSCOMMAND ? 1 : 0;
         };
         send(dialog.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -182,7 +236,7 @@ TEST(dispatch, destruction_releases_the_records)
     HBRUSH brush = find_record(GetDlgItem(dialog.hwnd(), 1001))->back_brush;
     EXPECT_EQ(registry_length(), before + 4);
     EXPECT_EQ(g_live_dialogs, live + 1);
-    g_script.act = [](HWND, uint32_t message, uint32_t, uint32_t) -> int32_t {
+    g_script.act = [](HWND, uint32_t message, message_word, message_word) -> callback_result {
         return message == WM_NCDESTROY ? 1 : 0;
     };
     DestroyWindow(dialog.hwnd());
@@ -324,8 +378,8 @@ TEST(dispatch, colour_messages)
     EXPECT_EQ(answer(WM_CTLCOLORDLG, dialog.hwnd()), GetSysColorBrush(COLOR_BTNFACE));
 
     HBRUSH own = CreateSolidBrush(RGB(1, 2, 3));
-    g_script.act = [own](HWND, uint32_t message, uint32_t, uint32_t) -> int32_t {
-        return message == WM_CTLCOLOREDIT ? static_cast<int32_t>(reinterpret_cast<uintptr_t>(own)) : 0;
+    g_script.act = [own](HWND, uint32_t message, message_word, message_word) -> callback_result {
+        return message == WM_CTLCOLOREDIT ? reinterpret_cast<callback_result>(own) : 0;
     };
     EXPECT_EQ(answer(WM_CTLCOLOREDIT, box), own) << "the callback's answer wins";
     DeleteDC(dc);
@@ -421,7 +475,7 @@ TEST(dispatch, ending_inside_a_control_callback)
         add_test_control(dialog.hwnd(), 1, 1003, L"Salir",
                          {.width = 80,
                           .height = 24,
-                          .callback = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+                          .callback = [](HWND d, uint32_t message, message_word, message_word) -> callback_result {
                               activation frame;
                               if (message == WM_COMMAND) end_dialog(d, 0);
                               return 0;

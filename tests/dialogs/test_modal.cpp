@@ -26,10 +26,10 @@ struct posted_message {
 
 // An action that posts the given messages to the dialog when its
 // introduction arrives, and ends with the wparam of END_WITH.
-std::function<int32_t(HWND, uint32_t, uint32_t, uint32_t)> post_then_end(
+std::function<callback_result(HWND, uint32_t, message_word, message_word)> post_then_end(
     std::vector<posted_message> messages)
 {
-    return [messages](HWND dialog, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
+    return [messages](HWND dialog, uint32_t message, message_word wparam, message_word) -> callback_result {
         if (message == WM_INITDIALOG) {
             for (const posted_message& m : messages)
                 PostMessageW(dialog, m.message, m.wparam, m.lparam);
@@ -61,7 +61,7 @@ TEST(modal, introduction_order_and_result)
     add_test_control(dialog, 1, 1002, L"Borrar");
     bool visible_at_introduction = true;
     HWND active_while_running = nullptr;
-    g_script.act = [&](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
+    g_script.act = [&](HWND d, uint32_t message, message_word wparam, message_word) -> callback_result {
         if (message == WM_INITDIALOG) {
             visible_at_introduction = IsWindowVisible(d) != FALSE;
             PostMessageW(d, CHECK, 0, 0);
@@ -107,7 +107,7 @@ TEST(modal, introduction_size_type_follows_the_show_command)
     for (const case_row& row : rows) {
         g_script = callback_script();
         HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100, row.style);
-        g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        g_script.act = [](HWND d, uint32_t message, message_word, message_word) -> callback_result {
             if (message == WM_SIZE && !find_record(d)->callback)
                 end_dialog(d, 0);  // the direct call: no need to show it
             return 0;
@@ -126,7 +126,7 @@ TEST(modal, ending_during_the_introduction)
 {
     uint32_t before = registry_length();
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+    g_script.act = [](HWND d, uint32_t message, message_word, message_word) -> callback_result {
         if (message == WM_INITDIALOG)
             end_dialog(d, 5);
         return 0;
@@ -168,7 +168,7 @@ TEST(modal, ending_again_on_close)
 {
     uint32_t before = registry_length();
     HWND dialog = make_dialog(KIND_PIXELS, 10, 10, 200, 100);
-    g_script.act = [](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+    g_script.act = [](HWND d, uint32_t message, message_word, message_word) -> callback_result {
         if (message == WM_INITDIALOG)
             PostMessageW(d, END_WITH, 6, 0);
         else if (message == END_WITH)
@@ -229,7 +229,7 @@ TEST(modal, tab_moves_the_focus)
     HWND first = add_test_control(dialog, 1, 1002, L"uno");
     HWND second = add_test_control(dialog, 1, 1003, L"dos", {.x = 100});
     HWND focus_after_tab = nullptr;
-    g_script.act = [&](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+    g_script.act = [&](HWND d, uint32_t message, message_word, message_word) -> callback_result {
         if (message == WM_INITDIALOG) {
             PostMessageW(d, CHECK, 0, 0);
         } else if (message == CHECK) {
@@ -253,7 +253,7 @@ TEST(modal, enter_presses_the_default_button)
     add_test_control(dialog, 1, 1002, L"uno");
     ASSERT_NE(add_test_control(dialog, 1, 1003, L"dos", {.style = WS_TABSTOP | BS_DEFPUSHBUTTON, .x = 100}),
               nullptr);
-    g_script.act = [](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
+    g_script.act = [](HWND d, uint32_t message, message_word wparam, message_word) -> callback_result {
         if (message == WM_INITDIALOG)
             PostMessageW(d, WM_KEYDOWN, VK_RETURN, 0x001C0001);
         else if (message == WM_COMMAND)
@@ -281,10 +281,13 @@ TEST(modal, owner_is_disabled_and_idles)
         g_script = callback_script();
         g_owner_log = owner_log();
         bool enabled_while_running = true;
-        g_script.act = [&](HWND d, uint32_t message, uint32_t, uint32_t) -> int32_t {
+        int ticks = 0;
+        g_script.act = [&](HWND d, uint32_t message, message_word, message_word) -> callback_result {
             if (message == WM_INITDIALOG) {
                 SetTimer(d, 1, 50, nullptr);
-            } else if (message == WM_TIMER) {
+            } else if (message == WM_TIMER && ++ticks == 2) {
+                // Between the two ticks the queue was empty, however long
+                // showing the dialog took.
                 KillTimer(d, 1);
                 enabled_while_running = IsWindowEnabled(GetWindow(d, GW_OWNER)) != FALSE;
                 end_dialog(d, 1);
@@ -349,7 +352,7 @@ TEST(modal, accelerators_translate_and_are_destroyed)
     ACCEL entry = {FVIRTKEY, VK_F5, 7001};
     HACCEL table = CreateAcceleratorTableW(&entry, 1);
     find_record(dialog)->accelerators = table;
-    g_script.act = [](HWND d, uint32_t message, uint32_t wparam, uint32_t) -> int32_t {
+    g_script.act = [](HWND d, uint32_t message, message_word wparam, message_word) -> callback_result {
         if (message == WM_INITDIALOG)
             PostMessageW(d, WM_KEYDOWN, VK_F5, 0x003F0001);
         else if (message == WM_COMMAND && LOWORD(wparam) == 7001)

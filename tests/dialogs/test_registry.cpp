@@ -2,6 +2,8 @@
 // shared brushes and what a release gives back.
 #include "tests/dialogs/dialog_fixture.h"
 
+#include <type_traits>
+
 namespace {
 
 // A real window to register by hand, with its record released (if any) and
@@ -23,6 +25,19 @@ struct registered_window {
     HWND hwnd;               // owned
     window_record* record;   // owned by the registry
 };
+
+// A field's value as get_record_field gives it: a pointer or a record word
+// whole, a 32-bit field zero-extended.
+template <typename T>
+record_word word_of(T value)
+{
+    if constexpr (std::is_pointer_v<T>)
+        return reinterpret_cast<record_word>(value);
+    else if constexpr (sizeof(T) == sizeof(uint32_t))
+        return static_cast<uint32_t>(value);
+    else
+        return static_cast<record_word>(value);
+}
 
 }  // namespace
 
@@ -62,7 +77,7 @@ TEST(registry, unknown_handles_change_nothing)
     EXPECT_EQ(find_record(unknown), nullptr);
     EXPECT_EQ(find_record(nullptr), nullptr);
     EXPECT_EQ(first_owned_control(unknown), nullptr);
-    uint32_t value = 123;
+    record_word value = 123;
     EXPECT_FALSE(get_record_field(unknown, 3, &value));
     EXPECT_EQ(value, 0u) << "a read without a record yields 0";
     EXPECT_FALSE(set_record_field(unknown, 3, 99));
@@ -76,6 +91,57 @@ TEST(registry, unknown_handles_change_nothing)
     EXPECT_EQ(control.record->show_command, 3);
     ASSERT_TRUE(get_record_field(control.hwnd, 3, &value));
     EXPECT_EQ(value, KIND_CONTROL | KIND_PIXELS) << "field 3 is kind";
+}
+
+// A word index names the same field in both programs: the field's index in
+// the 32-bit layout, an array's elements one index each.  A pointer-sized
+// field is read and written whole, a 32-bit field through its low 32 bits.
+TEST(registry, record_fields_by_word_index)
+{
+    registered_window dialog(nullptr, KIND_DIALOG | KIND_PIXELS, 0);
+    registered_window control(dialog.hwnd, KIND_CONTROL | KIND_PIXELS, ROW_GRAPHIC);
+    // Alternate bits over the whole word: a pointer-sized field cut to 32
+    // bits in the 64-bit program differs from it.
+    const record_word whole = UINTPTR_MAX / 3;
+    struct case_row {
+        uint32_t field;
+        bool pointer_sized;
+        record_word (*read)(const window_record&);
+    };
+    const case_row rows[] = {
+        {2, true, [](const window_record& r) { return word_of(r.owner); }},
+        {3, false, [](const window_record& r) { return word_of(r.kind); }},
+        {6, false, [](const window_record& r) { return word_of(r.show_command); }},
+        {7, true, [](const window_record& r) { return word_of(r.font); }},
+        {9, true, [](const window_record& r) { return word_of(r.callback); }},
+        {13, false, [](const window_record& r) { return word_of(r.back_color); }},
+        {15 + GRAPHIC_OBJECT, true,
+         [](const window_record& r) { return word_of(r.graphic_block[GRAPHIC_OBJECT]); }},
+        {26, true, [](const window_record& r) { return word_of(r.graphic_block[11]); }},
+        {27, true, [](const window_record& r) { return word_of(r.default_brush); }},
+        {32, false, [](const window_record& r) { return word_of(r.class_index); }},
+        {39, true, [](const window_record& r) { return word_of(r.small_icon); }},
+        {43, false, [](const window_record& r) { return word_of(r.graphic_more[3]); }},
+    };
+    for (const case_row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "field " << row.field);
+        const window_record& record = *control.record;
+        record_word before = 0;
+        ASSERT_TRUE(get_record_field(control.hwnd, row.field, &before));
+        EXPECT_EQ(before, row.read(record));
+        ASSERT_TRUE(set_record_field(control.hwnd, row.field, whole));
+        record_word expected = row.pointer_sized ? whole : static_cast<uint32_t>(whole);
+        EXPECT_EQ(row.read(record), expected);
+        record_word value = 0;
+        ASSERT_TRUE(get_record_field(control.hwnd, row.field, &value));
+        EXPECT_EQ(value, expected);
+        ASSERT_TRUE(set_record_field(control.hwnd, row.field, before));
+        EXPECT_EQ(row.read(record), before);
+    }
+    record_word value = 1;
+    EXPECT_FALSE(get_record_field(control.hwnd, RECORD_FIELDS, &value)) << "past the last field";
+    EXPECT_EQ(value, 0u);
+    EXPECT_FALSE(set_record_field(control.hwnd, RECORD_FIELDS, 1));
 }
 
 // The walks by owner: newest control first, bars only for the bar walk,
@@ -175,7 +241,7 @@ TEST(registry, release_gives_back_graphic_objects)
     HBRUSH object = CreateSolidBrush(RGB(1, 1, 1));
     HWND companion = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
-    uint32_t* block = graphic.record->graphic_block;
+    record_word* block = graphic.record->graphic_block;
     block[GRAPHIC_MEMORY_DC] = reinterpret_cast<uintptr_t>(dc);
     block[GRAPHIC_FIRST_BITMAP] = reinterpret_cast<uintptr_t>(first);
     block[GRAPHIC_OBJECT] = reinterpret_cast<uintptr_t>(object);
