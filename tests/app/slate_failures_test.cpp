@@ -34,8 +34,7 @@ struct held_file {
 TEST(SlateFailedSave, test_notes_file_held_open_while_running)
 {
     // Side by side: "Salir" with new text, and "Borrar" then the close command.
-    // The notes are shown whole, so "Salir" writes a temporary file whose
-    // rename onto the held file is refused (5): the temporary file must go.
+    // The save reads the held notes file first, which is refused (32).
     site_list sites = make_sites(2);
     OPEN_SITES_WITH(sites, std::vector<std::string>(2, OLD_NOTES));
     held_file held[] = {held_file(sites[0]->notes()), held_file(sites[1]->notes())};
@@ -47,7 +46,6 @@ TEST(SlateFailedSave, test_notes_file_held_open_while_running)
     EXPECT_EQ(visible_bytes(box_text(cleared)), "") << "the box is emptied";
     EXPECT_TRUE(still_running(cleared));
     post_close_command(cleared);
-    // The save reads the notes file first.
     expect_refused_save(&sites[0]->run.slate, widen(sites[0]->notes()), ERROR_SHARING_VIOLATION);
     for (size_t i = 0; i < 2; ++i) {
         held[i].release();
