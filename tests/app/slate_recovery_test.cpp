@@ -31,14 +31,16 @@ std::string le(T value)
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-// The one copy in a folder, byte for byte: the 48-byte header (the notes as
-// the slate saw them, the text's length and hash), then the text as UTF-16LE.
-void expect_copy_of(const std::string& folder, const std::wstring& text, const std::string& notes)
+// The one copy in a folder, byte for byte: the 48-byte header (what the
+// slate knew of the notes, the text's length and hash), then the text as
+// UTF-16LE.
+void expect_copy_of(const std::string& folder, const std::wstring& text, const std::string& notes,
+                    uint32_t flags, uint32_t form)
 {
     std::vector<recovery_copy> copies = recovery_copies(folder);
     ASSERT_EQ(copies.size(), 1u) << joined_names(folder_names(folder));
     const bool seen = notes != NO_FILE;  // without notes, their length and hash mean nothing
-    std::string expected = "VSLNRCV1" + le<uint32_t>(seen ? 3 : 0) + le<uint32_t>(0) +
+    std::string expected = "VSLNRCV1" + le<uint32_t>(flags) + le<uint32_t>(form) +
                            le<uint64_t>(seen ? notes.size() : 0) + le<uint64_t>(seen ? fnv1a64(notes) : 0) +
                            le<uint32_t>(text.size()) + le<uint32_t>(0) +
                            le<uint64_t>(fnv1a64(utf16_bytes(text))) + utf16_bytes(text);
@@ -57,6 +59,7 @@ void kill_slates(const site_list& sites)
 struct comeback_case {
     const char* name;
     std::string before;     // notes file at the first start, or NO_FILE
+    uint32_t flags, form;   // in the copy: 1 notes file, 2 read, 4 shown in part; its form
     std::wstring typed;     // typed before the first kill
     std::wstring retyped;   // typed in the restored slate before a second kill; empty: none
     std::string meanwhile;  // written by another program while no slate runs (NO_FILE: deleted)
@@ -65,16 +68,24 @@ struct comeback_case {
 
 TEST(SlateRecovery, test_killed_slate_comes_back_with_the_typed_text)
 {
+    const std::string nul("abc\r\nd\0ef\r\n", 11), mark = "\xEF\xBB\xBF";
+    const std::wstring beyond = L"first\r\nwords \x2713";  // beyond the code page
     const comeback_case cases[] = {
-        {"notes unchanged: replaced", "old\r\n", L"typed over the old notes", L"", UNTOUCHED,
+        {"notes unchanged: replaced", "old\r\n", 3, 0, L"typed over the old notes", L"", UNTOUCHED,
          "typed over the old notes\r\n"},
-        {"no notes file: written", NO_FILE, L"first\r\nwords", L"", UNTOUCHED, "first\r\nwords\r\n"},
-        {"killed twice: the latest text", "old\r\n", L"first try", L"second try\r\nand more", UNTOUCHED,
-         "second try\r\nand more\r\n"},
-        {"notes changed elsewhere meanwhile: added", "old\r\n", L"typed", L"", "other\r\n",
+        {"no notes file: written", NO_FILE, 0, 0, beyond, L"", UNTOUCHED,
+         mark + narrow(beyond, CP_UTF8) + "\r\n"},
+        {"UTF-8 notes stay UTF-8", "caf\xC3\xA9\r\n", 3, 1, L"caf\x00e9 2", L"", UNTOUCHED,
+         "caf\xC3\xA9 2\r\n"},
+        {"notes shown in part: added", nul, 7, 0, L"typed", L"", UNTOUCHED, nul + "typed\r\n"},
+        {"killed twice: the latest text", "old\r\n", 3, 0, L"first try", L"second try\r\nand more",
+         UNTOUCHED, "second try\r\nand more\r\n"},
+        {"notes changed elsewhere meanwhile: added", "old\r\n", 3, 0, L"typed", L"", "other\r\n",
          "other\r\ntyped\r\n"},
-        {"notes made elsewhere meanwhile: added", NO_FILE, L"typed", L"", "made", "made\r\ntyped\r\n"},
-        {"notes deleted meanwhile: written anew", "old\r\n", L"typed", L"", NO_FILE, "typed\r\n"},
+        {"notes made elsewhere meanwhile: added", NO_FILE, 0, 0, L"typed", L"", "made",
+         "made\r\ntyped\r\n"},
+        {"notes deleted meanwhile: written anew", "old\r\n", 3, 0, L"typed", L"", NO_FILE,
+         "typed\r\n"},
     };
     const size_t count = sizeof cases / sizeof cases[0];
     site_list sites = make_sites(count);
@@ -85,7 +96,8 @@ TEST(SlateRecovery, test_killed_slate_comes_back_with_the_typed_text)
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(cases[i].name);
         type_and_wait_for_copy(sites[i].get(), cases[i].typed);
-        expect_copy_of(sites[i]->home.path(), cases[i].typed, cases[i].before);
+        expect_copy_of(sites[i]->home.path(), cases[i].typed, cases[i].before, cases[i].flags,
+                       cases[i].form);
     }
     kill_slates(sites);
     OPEN_SITES(sites);
@@ -188,6 +200,13 @@ TEST(SlateRecovery, test_several_dead_copies_come_back_newest_first)
     for (int k = 0; k < 3; ++k) {
         ASSERT_TRUE(type_text(*slates[k], texts[k]));
         ASSERT_TRUE(wait_for_copy(site.home.path(), texts[k]));
+    }
+    {
+        // A copy whose slate still runs is not taken.
+        slate_guard fourth;
+        std::string why;
+        ASSERT_TRUE(start_slate(site.exe(), site.elsewhere.path(), &fourth.slate, &why)) << why;
+        EXPECT_EQ(box_wide(fourth.slate), L"old\r\n");
     }
     close_slate(&site.run.slate);
     for (slate_guard& other : others)
