@@ -167,8 +167,10 @@ bool take_job(HWND slate, copy_job* job)
     recovery_header& h = job->header;
     memset(&h, 0, sizeof h);
     memcpy(h.magic, RECOVERY_MAGIC, sizeof h.magic);
-    h.flags = (notes.seen.exists ? RECOVERY_SEEN_EXISTS : 0) | (notes.seen.known ? RECOVERY_SEEN_KNOWN : 0) |
-              (notes.partly_shown ? RECOVERY_PARTLY_SHOWN : 0);
+    const uint32_t none = 0;
+    h.flags = (notes.seen.exists ? RECOVERY_SEEN_EXISTS : none) |
+              (notes.seen.known ? RECOVERY_SEEN_KNOWN : none) |
+              (notes.partly_shown ? RECOVERY_PARTLY_SHOWN : none);
     h.form = notes.form;
     h.seen_length = notes.seen.length;
     h.seen_hash = notes.seen.hash;
