@@ -381,6 +381,24 @@ void write_recovery_copy_now(HWND slate)
     }
 }
 
+void settle_recovery_copy()
+{
+    if (!copy_state.active || !copy_state.writer)
+        return;
+    // A job not yet taken is written here, so that the copy on disk stays
+    // the newest should the save fail.
+    EnterCriticalSection(&copy_state.lock);
+    copy_job job = copy_state.pending;
+    bool taken = copy_state.has_pending;
+    copy_state.has_pending = false;
+    LeaveCriticalSection(&copy_state.lock);
+    WaitForSingleObject(copy_state.idle, INFINITE);
+    if (taken) {
+        write_copy(job);
+        release_job(&job);
+    }
+}
+
 void discard_recovery_copy(HWND slate)
 {
     if (!copy_state.active)

@@ -55,6 +55,11 @@ void write_recovery_copy_when_due(HWND slate);
 // Writes the copy now, on the slate's thread (the session ends, and a thread
 // would not live to finish).
 void write_recovery_copy_now(HWND slate);
+// A save is about to start: the copy being written, and one waiting to be,
+// are finished first, so that once the save has landed only the removal of
+// the copy is left (a slate that dies between the two comes back with text
+// that is already saved, and that its "Salir" adds once more).
+void settle_recovery_copy();
 // The box's text is in the notes file, or the user discarded it: the copy
 // goes.
 void discard_recovery_copy(HWND slate);

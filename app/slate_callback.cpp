@@ -49,6 +49,7 @@ void leave_slate(HWND window)
 {
     if (message_up)
         return;
+    settle_recovery_copy();
     save_outcome outcome = keep_notes(window);
     if (outcome.failed()) {
         message_up = true;
@@ -66,6 +67,7 @@ void leave_slate(HWND window)
 // copy stays for the next start.
 void end_session(HWND window)
 {
+    settle_recovery_copy();
     if (keep_notes(window).failed())
         write_recovery_copy_now(window);
     else
