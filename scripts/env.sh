@@ -109,15 +109,23 @@ configure_and_build() {
   load_wine_env
 }
 
-# Starts Xvfb on a free display when none is set; sets DISPLAY and xvfb_pid.
+# Starts Xvfb on a free display when none is set (with "own", always: tests
+# that find windows by name need a display of their own); sets DISPLAY and
+# xvfb_pid.
 start_display() {
   xvfb_pid=
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  if [ "${1:-}" != own ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
   local n
   for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    # Taken at once, before Xvfb makes its own lock: two callers at the same
+    # moment never pick the same display.
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && mkdir "/tmp/.veslinn-display-$n" 2>/dev/null; then
+      if [ -e "/tmp/.X$n-lock" ]; then
+        rmdir "/tmp/.veslinn-display-$n"
+        continue
+      fi
       Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
       xvfb_pid=$!
       export DISPLAY=":$n"
@@ -125,6 +133,8 @@ start_display() {
         xdpyinfo >/dev/null 2>&1 && return 0
         sleep 0.1
       done
+      stop_display
+      xvfb_pid=
     fi
   done
   echo "could not start Xvfb" >&2
@@ -135,5 +145,6 @@ stop_display() {
   if [ -n "${xvfb_pid:-}" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
+    rmdir "/tmp/.veslinn-display-${DISPLAY#:}" 2>/dev/null || true
   fi
 }
