@@ -24,6 +24,16 @@ enum : uint32_t {
 // The slate's caption, also the caption of its messages.
 inline constexpr wchar_t SLATE_CAPTION[] = L"Veslinn";
 
+// An owned string of the run-time, released once.
+struct owned_string {
+    string_handle value = 0;  // owned
+    owned_string() = default;
+    explicit owned_string(string_handle h) : value(h) {}
+    owned_string(const owned_string&) = delete;
+    owned_string& operator=(const owned_string&) = delete;
+    ~owned_string() { release_string(value); }
+};
+
 // Application globals, zero at start.
 extern HWND slate_handle;  // the slate dialog, set by show_slate
 extern HWND saved_focus;   // control that had the focus when the slate lost activation

@@ -21,15 +21,6 @@ const int32_t READ_RECORD_LENGTH = 128;
 const char LINE_END[] = "\r\n";
 const wchar_t LINE_END_WIDE[] = L"\r\n";
 
-// An owned string of the run-time, released once.
-struct owned_string {
-    string_handle value = 0;  // owned
-    explicit owned_string(string_handle h) : value(h) {}
-    owned_string(const owned_string&) = delete;
-    owned_string& operator=(const owned_string&) = delete;
-    ~owned_string() { release_string(value); }
-};
-
 // What the notes file is now, by its bytes.
 file_state current_notes_state()
 {

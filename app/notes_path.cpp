@@ -33,15 +33,6 @@ static_assert(NUMBERED_NAME_UNITS <= 11 + 4, "within MAX_PATH wherever the notes
 // Windows paths are at most 32,767 units long.
 const DWORD MODULE_PATH_UNITS = 32768;
 
-// An owned string of the run-time, released once.
-struct owned_wide {
-    string_handle value = 0;  // owned
-    explicit owned_wide(string_handle h) : value(h) {}
-    owned_wide(const owned_wide&) = delete;
-    owned_wide& operator=(const owned_wide&) = delete;
-    ~owned_wide() { release_string(value); }
-};
-
 }  // namespace
 
 // Fills notes_path with the executable's folder, found by the last backslash
@@ -57,7 +48,7 @@ void form_notes_path()
     notes.path_valid = false;
     notes.path_error = ERROR_NOT_ENOUGH_MEMORY;
 
-    owned_wide executable(alloc_wide_string(MODULE_PATH_UNITS));
+    owned_string executable(alloc_wide_string(MODULE_PATH_UNITS));
     if (!executable.value)
         return;
     wchar_t* units = const_cast<wchar_t*>(wide_text(executable.value));

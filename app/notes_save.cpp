@@ -37,16 +37,6 @@ const DWORD LOCK_PAUSE_MS = 20;
 
 const char LINE_END[] = "\r\n";
 
-// An owned string of the run-time, released once.
-struct owned_string {
-    string_handle value = 0;  // owned
-    owned_string() = default;
-    explicit owned_string(string_handle h) : value(h) {}
-    owned_string(const owned_string&) = delete;
-    owned_string& operator=(const owned_string&) = delete;
-    ~owned_string() { release_string(value); }
-};
-
 bool ends_with_line_end(const char* bytes, uint32_t length)
 {
     return length >= 2 && bytes[length - 2] == '\r' && bytes[length - 1] == '\n';
