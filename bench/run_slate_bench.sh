@@ -23,6 +23,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset "$preset" -S "$repo" -B "$build" >/dev/null
 fi
 load_wine_env
+cmake "$build" >/dev/null  # the benchmark's targets may be newer than the build's makefiles
 cmake --build "$build" -j2 --target veslinn bench_slate_floor bench_slate_start_timer bench_slate_typing -- \
   --no-print-directory >/dev/null
 start_display

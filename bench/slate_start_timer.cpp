@@ -12,35 +12,9 @@
 
 #include <string>
 
+#include "bench/window_search.h"
+
 namespace {
-
-struct window_search {
-    DWORD process_id;
-    HWND found;
-};
-
-BOOL CALLBACK find_shown_window(HWND window, LPARAM data)
-{
-    window_search* search = reinterpret_cast<window_search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process_id && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK find_edit(HWND window, LPARAM data)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (lstrcmpiW(name, L"Edit") == 0) {
-        *reinterpret_cast<HWND*>(data) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 double elapsed_ms(const LARGE_INTEGER& start)
 {

@@ -14,39 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/window_search.h"
+
 namespace {
 
 const DWORD TYPE_EVERY_MS = 25;
 const DWORD PROBE_EVERY_MS = 5;
 const UINT ANSWER_TIMEOUT_MS = 60000;
-
-struct window_search {
-    DWORD process_id;
-    HWND found;
-};
-
-BOOL CALLBACK find_shown_window(HWND window, LPARAM data)
-{
-    window_search* search = reinterpret_cast<window_search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process_id && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK find_edit(HWND window, LPARAM data)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (lstrcmpiW(name, L"Edit") == 0) {
-        *reinterpret_cast<HWND*>(data) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 double now_ms()
 {

@@ -101,7 +101,11 @@ configure_and_build() {
   local t
   for t in "$@"; do targets+=(--target "$t"); done
   local log="$build/build.log"
-  if ! cmake --build "$build" -j "$(nproc)" "${targets[@]}" >"$log" 2>&1; then
+  # A target newer than the build's makefiles is unknown to them until CMake
+  # has run again: then the build is tried once more.
+  if ! cmake --build "$build" -j "$(nproc)" "${targets[@]}" >"$log" 2>&1 &&
+    ! { grep -q 'No rule to make target' "$log" && cmake "$build" >/dev/null &&
+      cmake --build "$build" -j "$(nproc)" "${targets[@]}" >"$log" 2>&1; }; then
     grep -v -E '^\[ *[0-9]+%\]' "$log" | tail -n 60
     echo "build failed (full log: $log)" >&2
     return 1
