@@ -56,17 +56,11 @@ int main()
     }
     std::wstring command = line.substr(rest);
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        fprintf(stderr, "cannot start: error %lu\n", GetLastError());
+    if (!start_program(command, &process.hProcess, &process.dwProcessId))
         return 3;
-    }
-    CloseHandle(process.hThread);
 
     window_search search = {process.dwProcessId, nullptr};
     double visible = -1, ready = -1;

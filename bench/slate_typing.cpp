@@ -66,15 +66,9 @@ int main(int argc, char** argv)
         MultiByteToWideChar(CP_ACP, 0, argv[i], -1, word, MAX_PATH * 2);
         command += (i > 3 ? L" \"" : L"\"") + std::wstring(word) + L"\"";
     }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        fprintf(stderr, "cannot start: error %lu\n", GetLastError());
+    if (!start_program(command, &process.hProcess, &process.dwProcessId))
         return 3;
-    }
-    CloseHandle(process.hThread);
 
     window_search search = {process.dwProcessId, nullptr};
     HWND box = nullptr;

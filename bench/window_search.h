@@ -1,8 +1,31 @@
-// Finding another program's windows, for the benchmarks that drive the slate
-// from outside: its first shown top-level window, and the EDIT box in it.
+// Starting another program and finding its windows, for the benchmarks that
+// drive the slate from outside: its first shown top-level window, and the
+// EDIT box in it.
 #pragma once
 
 #include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+
+// Starts a command line; its process handle (owned by the caller) in
+// *process.  False, said on stderr, when it cannot be started.
+inline bool start_program(std::wstring command, HANDLE* process, DWORD* process_id)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        fprintf(stderr, "cannot start: error %lu\n", GetLastError());
+        return false;
+    }
+    CloseHandle(started.hThread);
+    *process = started.hProcess;
+    *process_id = started.dwProcessId;
+    return true;
+}
 
 struct window_search {
     DWORD process_id;
