@@ -104,6 +104,15 @@ string_handle numbered_file_pattern(numbered_kind kind);  // for FindFirstFileW:
 bool number_of_name(const wchar_t* name, numbered_kind kind, uint32_t* number);
 int32_t notes_file_exists();
 
+// The notes box and the keyboard: the box is wrapped once, when it is made,
+// so that the dialog manager never selects its text for the user; the caret
+// goes after the text whenever the box is given text.  "Borrar" empties the
+// box so that its own undo (Ctrl+Z) brings the text back.
+void wrap_notes_box(HWND box);
+void put_caret_at_end(HWND box);
+void empty_notes_box(HWND box);
+void focus_notes_box(HWND slate);  // the keyboard focus to the box, as Tab gives it
+
 // Loading: the notes file into the box, and what the file was.
 void load_notes();
 void show_in_box(string_handle wide);  // shows an owned wide text, taken over

@@ -1,6 +1,7 @@
-// Files written with care and read whole.
+// Files written with care, read whole, or recycled.
 #include "app/file_care.h"
 
+#include <shellapi.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -155,4 +156,55 @@ DWORD rename_onto(const wchar_t* source, const wchar_t* target)
             break;
     }
     return error;
+}
+
+namespace {
+
+typedef int(WINAPI* file_operation_fn)(SHFILEOPSTRUCTW*);
+
+// SHELL32 is loaded the first time a file is recycled and kept for the rest
+// of the run: only "Borrar" needs it, and a slate that never erases anything
+// starts without it.
+file_operation_fn shell_file_operation()
+{
+    static file_operation_fn operation;
+    static bool tried;
+    if (!tried) {
+        tried = true;
+        if (HMODULE shell = LoadLibraryW(L"SHELL32.DLL"))
+            operation = reinterpret_cast<file_operation_fn>(
+                reinterpret_cast<void*>(GetProcAddress(shell, "SHFileOperationW")));
+    }
+    return operation;
+}
+
+// To the Recycle Bin (undo allowed), without asking, without a progress
+// window and without an error window.
+const FILEOP_FLAGS RECYCLE_QUIETLY = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+
+}  // namespace
+
+bool send_to_recycle_bin(const wchar_t* path)
+{
+    file_operation_fn operation = shell_file_operation();
+    if (!operation)
+        return false;
+    // The shell takes a list of names, each ended by a zero, the list by
+    // another zero.
+    size_t units = static_cast<size_t>(lstrlenW(path));
+    wchar_t* names = static_cast<wchar_t*>(calloc(units + 2, sizeof(wchar_t)));
+    if (!names)
+        return false;
+    memcpy(names, path, units * sizeof(wchar_t));
+    SHFILEOPSTRUCTW request = {};
+    request.wFunc = FO_DELETE;
+    request.pFrom = names;
+    request.fFlags = RECYCLE_QUIETLY;
+    int result = operation(&request);
+    free(names);
+    // Where the volume has no Recycle Bin, the shell may delete the file for
+    // good: either way it is gone from the folder, which is what the caller
+    // asked for.
+    return result == 0 && !request.fAnyOperationsAborted &&
+           GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
 }

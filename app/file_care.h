@@ -1,6 +1,7 @@
 // Files written with care and read whole, for the notes file and the
 // recovery copy: owned handles, checked writes, a flush before the rename that
-// puts a new file in place, and what a file held when it was read.
+// puts a new file in place, what a file held when it was read, and the
+// Recycle Bin for the notes "Borrar" erases.
 //
 // Plain system calls on wide paths and malloc'd buffers, no run-time strings
 // or error numbers: the recovery copy is written from a thread of its own.
@@ -86,3 +87,10 @@ DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar
 // second rename is refused (access denied or a sharing violation): such a
 // refusal is tried again for a moment.
 DWORD rename_onto(const wchar_t* source, const wchar_t* target);
+
+// Moves a file to the Recycle Bin, where the user can bring it back: true
+// when the file is gone from its folder.  False when it could not be recycled
+// (no Recycle Bin on its volume, the shell refused, memory ran out); the file
+// is then still where it was, for the caller to delete as it sees fit.  The
+// shell is loaded only when first needed, and no window of its own is shown.
+bool send_to_recycle_bin(const wchar_t* path);

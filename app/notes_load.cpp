@@ -37,7 +37,9 @@ file_state current_notes_state()
 void show_in_box(string_handle wide)
 {
     push_owned(wide);
-    set_control_text(control_handle(slate_handle, ID_NOTES_BOX));
+    HWND box = control_handle(slate_handle, ID_NOTES_BOX);
+    set_control_text(box);
+    put_caret_at_end(box);  // the first key typed lands after the notes
 }
 
 // Reads the notes line by line (each line, the last one too, ends in CR LF in

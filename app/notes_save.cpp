@@ -303,11 +303,12 @@ save_outcome keep_notes(HWND window)
     return outcome;
 }
 
-// "Borrar": empties nothing itself (the box is the callback's); deletes the
-// notes file when it is still what the slate showed whole, its attributes
-// set to 0 first.  A file that holds text the box never showed (written
-// elsewhere since, or never shown whole) stays as it is, and whatever is
-// typed next is added after it.  A file that is not there is no failure.
+// "Borrar": empties nothing itself (the box is the callback's); sends the
+// notes file to the Recycle Bin when it is still what the slate showed whole,
+// its attributes set to 0 first, and deletes it where it cannot be recycled.
+// A file that holds text the box never showed (written elsewhere since, or
+// never shown whole) stays as it is, and whatever is typed next is added
+// after it.  A file that is not there is no failure.
 void remove_notes_file()
 {
     activation frame;
@@ -332,9 +333,11 @@ void remove_notes_file()
         push_notes_file_path();
         set_file_attributes(0);
         clear_error();
-        push_notes_file_path();
-        delete_file();
-        clear_error();
+        if (!send_to_recycle_bin(wide_text(notes_file.value))) {
+            push_notes_file_path();
+            delete_file();
+            clear_error();
+        }
     }
     notes.partly_shown = false;
     notes.seen = read_file_state(wide_text(notes_file.value), nullptr, &error);

@@ -373,12 +373,18 @@ void write_recovery_copy_now(HWND slate)
 {
     if (!copy_state.active)
         return;
+    if (copy_state.timer_running)
+        KillTimer(slate, RECOVERY_TIMER_ID);
+    copy_state.timer_running = false;
+    copy_state.changed = false;
     settle_writer();
     copy_job job = {};
-    if (take_job(slate, &job)) {
-        write_copy(job);
-        release_job(&job);
+    if (!take_job(slate, &job)) {
+        remove_copy_files();
+        return;
     }
+    write_copy(job);
+    release_job(&job);
 }
 
 void settle_recovery_copy()

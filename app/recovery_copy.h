@@ -52,8 +52,9 @@ const UINT_PTR RECOVERY_TIMER_ID = 1;
 void note_box_changed(HWND slate);
 // The copy timer fired: writes the copy when the box changed since the last.
 void write_recovery_copy_when_due(HWND slate);
-// Writes the copy now, on the slate's thread (the session ends, and a thread
-// would not live to finish).
+// Writes the copy now, on the slate's thread, for the next start to show (the
+// slate is closed without a save, or the session ends and a thread would not
+// live to finish); a box that is empty or as loaded leaves no copy.
 void write_recovery_copy_now(HWND slate);
 // A save is about to start: the copy being written, and one waiting to be,
 // are finished first, so that once the save has landed only the removal of

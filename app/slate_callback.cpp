@@ -1,7 +1,8 @@
 // The slate's dialog callback: forms the notes path and loads the notes (or
-// the recovery copy of a slate that died) when the slate opens, keeps the
-// focus across deactivation, keeps the recovery copy while the box changes,
-// carries out the two buttons, and keeps the notes when the session ends.
+// the recovery copy of a slate that died or was closed) when the slate opens,
+// keeps the focus across deactivation, keeps the recovery copy while the box
+// changes and on the close command, carries out the two buttons, and keeps
+// the notes when the session ends.
 #include <windows.h>
 
 #include "app/app.h"
@@ -34,13 +35,14 @@ void open_slate(HWND window)
         load_notes();
 }
 
+// "Borrar": the box is emptied so that Ctrl+Z brings the text back, the
+// notes file goes to the Recycle Bin, and the caret goes back to the box.
 void clear_slate(HWND window)
 {
-    push_empty();
-    to_wide_in_place(0);
-    set_control_text(control_handle(window, ID_NOTES_BOX));
+    empty_notes_box(control_handle(window, ID_NOTES_BOX));
     discard_recovery_copy(window);
     remove_notes_file();
+    focus_notes_box(window);
 }
 
 // A save that fails keeps the slate open with the text, and says so; "Salir"
@@ -108,9 +110,11 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
         break;
 
     case WM_SYSCOMMAND:
-        // The close command leaves without saving: the text is discarded.
+        // The close command (Alt+F4) leaves without touching the notes file,
+        // but what was typed is not thrown away: it stays in the recovery
+        // copy, which the next start shows as after a crash.
         if ((wparam & SYSCOMMAND_MASK) == SC_CLOSE)
-            discard_recovery_copy(window);
+            write_recovery_copy_now(window);
         break;
 
     case WM_COMMAND: {

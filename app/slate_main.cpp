@@ -23,9 +23,11 @@ const DWORD SLATE_STYLE = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION |
 static_assert(SLATE_STYLE == 0x94C200D4u, "the slate's documented style word");
 
 // The notes box: multi-line, centred lines, Enter starts a new line, no
-// scroll bar and no automatic scrolling.
-const DWORD NOTES_BOX_STYLE = WS_CHILD | WS_VISIBLE | ES_WANTRETURN | ES_MULTILINE | ES_CENTER;
-static_assert(NOTES_BOX_STYLE == 0x50001005u, "the notes box's documented style word");
+// scroll bar and no automatic scrolling; the first tab stop, so that keys go
+// to the notes from the start and Tab comes back to them from the buttons.
+const DWORD NOTES_BOX_STYLE =
+    WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_WANTRETURN | ES_MULTILINE | ES_CENTER;
+static_assert(NOTES_BOX_STYLE == 0x50011005u, "the notes box's style word, with its tab stop");
 
 // Style 0 gives a button the row's own default style.
 const DWORD ROW_DEFAULT_STYLE = 0;
@@ -42,6 +44,35 @@ const float NOTES_FONT_POINTS = 15.0f;
 void push_wide_literal(const wchar_t* text)
 {
     push_owned(copy_wide_string(text, static_cast<uint32_t>(lstrlenW(text))));
+}
+
+// One axis of the slate's place: moved back (up or left) just enough to end
+// inside the work area, and never before its start, so that a slate larger
+// than the work area shows its caption and its top-left part.
+LONG fitted_start(LONG start, LONG length, LONG area_start, LONG area_end)
+{
+    if (start + length > area_end)
+        start = area_end - length;
+    return start < area_start ? area_start : start;
+}
+
+// The whole slate on its monitor's work area: on a small screen (a laptop at
+// 150 % gives a program that is not DPI-aware 1280x720) the slate at its
+// usual place would reach below the bottom edge, buttons and all.  Where it
+// fits, its place stays as it is; its size never changes.
+void fit_on_work_area(HWND slate)
+{
+    RECT frame;
+    MONITORINFO monitor;
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(slate, &frame) ||
+        !GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& area = monitor.rcWork;
+    LONG x = fitted_start(frame.left, frame.right - frame.left, area.left, area.right);
+    LONG y = fitted_start(frame.top, frame.bottom - frame.top, area.top, area.bottom);
+    if (x != frame.left || y != frame.top)
+        SetWindowPos(slate, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -77,6 +108,7 @@ int32_t show_slate(HWND parent)
     push_wide_literal(SLATE_CAPTION);
     slate_handle = create_dialog(KIND_PIXELS, parent, SLATE_X, SLATE_Y, SLATE_WIDTH, SLATE_HEIGHT,
                                  SLATE_STYLE, WS_EX_TOPMOST);
+    fit_on_work_area(slate_handle);
 
     push_wide_literal(L"#201");
     set_dialog_icon(slate_handle);
@@ -86,6 +118,7 @@ int32_t show_slate(HWND parent)
     add_control(ROW_EDIT, slate_handle, ID_NOTES_BOX, nullptr, 6, 6, 990, 650, NOTES_BOX_STYLE,
                 WS_EX_CLIENTEDGE, nullptr);
     set_control_color(slate_handle, ID_NOTES_BOX, WHITE, make_color(0, 64, 0));  // on dark green
+    wrap_notes_box(control_handle(slate_handle, ID_NOTES_BOX));
 
     push_empty();
     push_wide_literal(L"Borrar");

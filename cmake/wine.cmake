@@ -29,8 +29,11 @@ endif()
 set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of this build tree")
 # The shared Wine environment (cmake/wine.env), and this build's own part.
 file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/wine.env" WINE_ENVIRONMENT REGEX "^[A-Z_]+=")
+# Wine's Recycle Bin is the XDG trash under XDG_DATA_HOME: the build keeps
+# its own, so that the notes the tests erase stay out of the user's.
 list(PREPEND WINE_ENVIRONMENT "WINEPREFIX=${WINE_PREFIX}" "WINEARCH=${WINE_ARCH}"
-     "WINELOADER=${WINE_PROGRAM}" "WINESERVER=${WINESERVER_PROGRAM}")
+     "WINELOADER=${WINE_PROGRAM}" "WINESERVER=${WINESERVER_PROGRAM}"
+     "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/xdg-data")
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${WINE_ENVIRONMENT} ${WINE_PROGRAM})
 # The same environment for the scripts, which source it.
 list(JOIN WINE_ENVIRONMENT "\n" wine_environment_lines)

@@ -666,3 +666,96 @@ void expect_refused_saves(const std::vector<slate_process*>& slates,
     for (slate_process* slate : slates)
         EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
 }
+
+HWND focus_of(const slate_process& slate)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(slate.window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+bool wait_for_focus(const slate_process& slate, int id, unsigned timeout_ms)
+{
+    HWND control = slate_control(slate, id);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeout_ms; Sleep(10)) {
+        if (control && focus_of(slate) == control)
+            return true;
+    }
+    return false;
+}
+
+bool wait_for_box(const slate_process& slate, const std::string& bytes, unsigned timeout_ms)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeout_ms; Sleep(10)) {
+        if (box_text(slate) == bytes)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The Unix path in a Windows environment variable, as a path on drive Z:.
+std::string unix_folder_of(const wchar_t* variable)
+{
+    wchar_t value[MAX_PATH] = {};
+    DWORD units = GetEnvironmentVariableW(variable, value, MAX_PATH);
+    if (units == 0 || units >= MAX_PATH)
+        return std::string();
+    std::string path = "Z:" + narrow(value);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path + "\\";
+}
+
+}  // namespace
+
+bool press_x_keys(const slate_process& slate, const std::vector<std::string>& arguments)
+{
+    // Wine keeps the X window of a top-level window in this property.
+    HANDLE x_window = GetPropW(slate.window, L"__wine_x11_whole_window");
+    if (!x_window)
+        return false;
+    // Wine starts Unix programs as it starts Windows ones, by Windows rules:
+    // each word is quoted, and the shell's own syntax stays in the script.
+    // It gives back no process to wait for, so the caller waits for what the
+    // keys do.
+    std::wstring command = L"/bin/sh \"" + widen(X_KEYS_SCRIPT) + L"\" " +
+                           std::to_wstring(reinterpret_cast<uintptr_t>(x_window));
+    for (const std::string& word : arguments)
+        command += L" \"" + widen(word) + L"\"";
+    PROCESS_INFORMATION shell = {};
+    if (!create_process(nullptr, command, std::wstring(), &shell))
+        return false;
+    CloseHandle(shell.hProcess);
+    return true;
+}
+
+std::string recycled_notes(const std::string& folder)
+{
+    std::string trash = unix_folder_of(L"XDG_DATA_HOME");
+    if (trash.empty())
+        return "<no XDG_DATA_HOME>";
+    trash += "Trash\\";
+    // The trash names each file's origin in info\NAME.trashinfo, "Path=" and
+    // the Unix path.  Process ids come round again from run to run, so the
+    // newest entry from the site's folder is the one.
+    std::string leaf = folder.substr(0, folder.size() - 1);
+    leaf = leaf.substr(leaf.find_last_of('\\') + 1);
+    const std::string origin = "/" + leaf + "/veslinn.txt\n";
+    const std::string suffix = ".trashinfo";
+    std::string newest_name;
+    FILETIME newest = {};
+    for (const std::string& info : folder_names(trash + "info\\")) {
+        std::string bytes;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        std::string path = trash + "info\\" + info;
+        if (read_file_bytes(path, &bytes) && bytes.find(origin) != std::string::npos &&
+            GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+            (newest_name.empty() || CompareFileTime(&data.ftLastWriteTime, &newest) > 0)) {
+            newest = data.ftLastWriteTime;
+            newest_name = info.substr(0, info.size() - suffix.size());
+        }
+    }
+    return newest_name.empty() ? NO_FILE : notes_bytes(trash + "files\\" + newest_name);
+}

@@ -226,3 +226,23 @@ std::string utf16_bytes(const std::wstring& text);
 // Names expected in a site's folder.
 std::string exe_only();
 std::string exe_and_notes();
+
+// The control that has the slate's keyboard focus, or null.
+HWND focus_of(const slate_process& slate);
+// Waits until the control `id` has the slate's keyboard focus.
+bool wait_for_focus(const slate_process& slate, int id, unsigned timeout_ms = 5000);
+// Waits until the box holds exactly these bytes (ANSI code page).
+bool wait_for_box(const slate_process& slate, const std::string& bytes, unsigned timeout_ms = 5000);
+
+// Real keys through the X keyboard, as a user types them (XTEST, by
+// xdotool, through tests/app/x_keys.sh): the slate's X window gets the X
+// focus first, since no window manager gives it, then xdotool runs with these
+// words ({"type", "abc"}, {"key", "Tab"}).  True when xdotool was started;
+// the caller waits for what the keys do.  Tests that use it need the X focus
+// to themselves.
+bool press_x_keys(const slate_process& slate, const std::vector<std::string>& arguments);
+
+// The Recycle Bin of the test run: Wine's is the XDG trash, which the build
+// puts under XDG_DATA_HOME.  The bytes of the notes file recycled from
+// `folder`, or NO_FILE.
+std::string recycled_notes(const std::string& folder);

@@ -65,7 +65,7 @@ TEST(SlateLayout, test_controls)
     OPEN_SITE(site);
     HWND window = site.run.slate.window;
     const control_case cases[] = {
-        {BOX_ID, "EDIT", "", 6, 6, 990, 650, 0x50001005, WS_EX_CLIENTEDGE},
+        {BOX_ID, "EDIT", "", 6, 6, 990, 650, 0x50011005, WS_EX_CLIENTEDGE},
         {CLEAR_ID, "BUTTON", "Borrar", 8, 660, 56, 24, 0x50010000, 0},
         {LEAVE_ID, "BUTTON", "Salir", 206, 660, 56, 24, 0x50010000, 0},
     };
@@ -192,14 +192,6 @@ TEST(SlateLayout, test_manifest_architecture_and_system_imports)
     EXPECT_GE(dlls, 5);
 }
 
-HWND focus_of(const slate_process& slate)
-{
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(slate.window, nullptr), &info);
-    return info.hwndFocus;
-}
-
 // Clicks into the box with posted mouse messages, as the mouse would, and
 // waits until the slate has handled them.
 void click_into_box(const slate_process& slate)
@@ -223,11 +215,14 @@ TEST(SlateFocus, test_focus_returns_to_the_control_that_had_it)
     OPEN_SITE(site);
     const slate_process& slate = site.run.slate;
     HWND box = slate_control(slate, BOX_ID);
-    // The box is no tab stop, so the dialog manager starts with the focus on
-    // the first button.
-    HWND first = focus_of(slate);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(first, box);
+    // The box is the first tab stop, so the slate opens with the focus in it;
+    // the user then tabs to a button.
+    ASSERT_TRUE(wait_for_focus(slate, BOX_ID)) << "the focus when the slate opens";
+    HWND first = slate_control(slate, LEAVE_ID);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(slate.window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE,
+                        SMTO_ABORTIFHUNG, 10000, &result);
+    ASSERT_EQ(focus_of(slate), first);
 
     // Losing activation keeps the focused control; the user then clicks into
     // the box; regaining activation puts the focus back where it was.
