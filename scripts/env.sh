@@ -115,7 +115,7 @@ configure_and_build() {
 
 # Starts Xvfb on a free display when none is set (with "own", always: tests
 # that find windows by name need a display of their own); sets DISPLAY and
-# xvfb_pid.
+# xvfb_pid.  The screen is 1280x1024, or XVFB_SCREEN (WIDTHxHEIGHTxDEPTH).
 start_display() {
   xvfb_pid=
   if [ "${1:-}" != own ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -130,7 +130,7 @@ start_display() {
         rmdir "/tmp/.veslinn-display-$n"
         continue
       fi
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
       xvfb_pid=$!
       export DISPLAY=":$n"
       for _ in $(seq 1 50); do

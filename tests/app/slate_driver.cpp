@@ -718,8 +718,8 @@ bool press_x_keys(const slate_process& slate, const std::vector<std::string>& ar
         return false;
     // Wine starts Unix programs as it starts Windows ones, by Windows rules:
     // each word is quoted, and the shell's own syntax stays in the script.
-    // It gives back no process to wait for, so the caller waits for what the
-    // keys do.
+    // It gives back no process to wait for (a null process handle), so the
+    // caller waits for what the keys do.
     std::wstring command = L"/bin/sh \"" + widen(X_KEYS_SCRIPT) + L"\" " +
                            std::to_wstring(reinterpret_cast<uintptr_t>(x_window));
     for (const std::string& word : arguments)
@@ -727,7 +727,8 @@ bool press_x_keys(const slate_process& slate, const std::vector<std::string>& ar
     PROCESS_INFORMATION shell = {};
     if (!create_process(nullptr, command, std::wstring(), &shell))
         return false;
-    CloseHandle(shell.hProcess);
+    if (shell.hProcess)
+        CloseHandle(shell.hProcess);
     return true;
 }
 

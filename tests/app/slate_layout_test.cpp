@@ -50,6 +50,36 @@ TEST(SlateLayout, test_window_frame)
     EXPECT_EQ(process_windows(site.run.slate.id).size(), 1u) << "the slate is the only window";
 }
 
+// On a screen too small for the slate at its usual place (run by
+// small_screen.sh on a 1280x720 display), the slate moves up just enough:
+// taller than the screen, its top is the screen's top, so the caption (to
+// drag it) and both buttons are on the screen; it still fits across, so it
+// stays at its usual left; its client area keeps its size.
+TEST(SlateScreenSize, test_whole_slate_on_a_small_screen)
+{
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ASSERT_EQ(work.right - work.left, 1280) << "a 1280x720 display";
+    ASSERT_EQ(work.bottom - work.top, 720) << "a 1280x720 display";
+    slate_site site;
+    OPEN_SITE(site);
+    HWND window = site.run.slate.window;
+    RECT outer = {}, client = {};
+    ASSERT_TRUE(GetWindowRect(window, &outer));
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right, 1000);
+    EXPECT_EQ(client.bottom, 700);
+    EXPECT_GT(outer.bottom - outer.top, 720) << "taller than the screen";
+    EXPECT_EQ(outer.left, 105);
+    EXPECT_EQ(outer.top, 0) << "the caption at the top of the screen";
+    for (int id : {CLEAR_ID, LEAVE_ID}) {
+        RECT button = {};
+        GetWindowRect(slate_control(site.run.slate, id), &button);
+        EXPECT_GE(button.top, work.top) << id;
+        EXPECT_LE(button.bottom, work.bottom) << id << " on the screen";
+    }
+}
+
 struct control_case {
     int id;
     const char* class_name;
