@@ -663,8 +663,21 @@ void expect_refused_saves(const std::vector<slate_process*>& slates,
         EXPECT_TRUE(box_text(*slates[i]) == refused_text()) << "the box still holds the text";
         post_close_command(*slates[i]);
     }
-    for (slate_process* slate : slates)
-        EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
+    for (size_t i = 0; i < slates.size(); ++i) {
+        EXPECT_EQ(wait_exit(slates[i]), 0) << "the close command ends the slate";
+        const std::string notes = narrow(notes_files[i]);
+        take_closed_copies(notes.substr(0, notes.find_last_of('\\') + 1), widen(refused_text()));
+    }
+}
+
+size_t take_closed_copies(const std::string& folder, const std::wstring& text)
+{
+    std::vector<recovery_copy> copies = recovery_copies(folder);
+    for (const recovery_copy& copy : copies) {
+        EXPECT_TRUE(copy.text == text) << copy.name << " holds " << narrow(copy.text);
+        DeleteFileA((folder + copy.name).c_str());
+    }
+    return copies.size();
 }
 
 HWND focus_of(const slate_process& slate)

@@ -94,7 +94,8 @@ void expect_no_notes_file_message(const slate_process& slate, const std::wstring
                                   DWORD error);
 // Sets refused_text() and leaves with "Salir", where the save must fail with
 // `error`: checks the message, OK, the slate still open with the text, and
-// the close command ending it without saving.
+// the close command ending it without saving; the text it keeps for the next
+// start is checked and removed (see take_closed_copies).
 void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error);
 // The same for several slates side by side, each with its notes file.
 void expect_refused_saves(const std::vector<slate_process*>& slates,
@@ -216,6 +217,10 @@ struct recovery_copy {
 std::vector<recovery_copy> recovery_copies(const std::string& folder);
 // Waits until one of the folder's recovery copies holds exactly this text.
 bool wait_for_copy(const std::string& folder, const std::wstring& text, unsigned timeout_ms = 5000);
+// The close command keeps what the box held in a recovery copy: checks that
+// each copy in the folder holds exactly `text`, removes them and gives how
+// many there were.
+size_t take_closed_copies(const std::string& folder, const std::wstring& text);
 // Names of the slate's own files in a folder (.rcv, .tmp, .new, .lck), sorted.
 std::vector<std::string> slate_leftovers(const std::string& folder);
 // 64-bit FNV-1a of bytes, the hash in a recovery copy.

@@ -479,18 +479,22 @@ TEST(SlateBorrar, test_borrar_then_the_old_text_again_then_salir)
         expect_ended_with(sites[i].get(), afters[i]);
 }
 
-TEST(SlateIgnored, test_close_command_saves_nothing)
+TEST(SlateIgnored, test_close_command_saves_nothing_and_keeps_the_text_for_later)
 {
-    // Existing notes, and no notes file, side by side.
+    // Existing notes, and no notes file, side by side.  The close command
+    // leaves the notes file as it was; the text stays in a recovery copy.
     const std::vector<std::string> befores = {"old notes\r\n", NO_FILE};
     site_list sites = make_sites(befores.size());
     OPEN_SITES_WITH(sites, befores);
     for (const std::unique_ptr<slate_site>& site : sites) {
-        ASSERT_TRUE(set_box_text(site->run.slate, "edits that are dropped"));
+        ASSERT_TRUE(set_box_text(site->run.slate, "edits kept for later"));
         post_close_command(site->run.slate);
     }
-    for (size_t i = 0; i < sites.size(); ++i)
+    for (size_t i = 0; i < sites.size(); ++i) {
+        EXPECT_EQ(wait_exit(&sites[i]->run.slate), 0);
+        EXPECT_EQ(take_closed_copies(sites[i]->home.path(), L"edits kept for later"), 1u);
         expect_ended_with(sites[i].get(), befores[i]);
+    }
 }
 
 struct ignored_case {
