@@ -56,11 +56,14 @@ bool create_process(const wchar_t* application, const std::wstring& command,
     return true;
 }
 
-// The full path of a process's executable, or empty.  Slates at paths
-// beyond MAX_PATH are started here too, so the buffer holds the longest path.
+// The longest path the wide calls take (the \\?\ form), with its zero.
+const DWORD LONGEST_PATH_UNITS = 32768;
+
+// The full path of a process's executable, or empty.  Slates at paths beyond
+// MAX_PATH are started here too.
 std::wstring image_path(HANDLE process)
 {
-    std::vector<wchar_t> path(32768);
+    std::vector<wchar_t> path(LONGEST_PATH_UNITS);
     DWORD units = static_cast<DWORD>(path.size());
     if (!QueryFullProcessImageNameW(process, 0, path.data(), &units))
         return std::wstring();
