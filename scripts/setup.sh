@@ -6,7 +6,9 @@
 # and exits 1.
 set -euo pipefail
 
-common=(cmake make xvfb xdotool x11-utils imagemagick googletest python3 locales)
+# gcc and libx11-dev build the test display's window manager
+# (tests/support/bare_window_manager.c).
+common=(cmake make xvfb xdotool x11-utils imagemagick googletest python3 locales gcc libx11-dev)
 packages_x86=(g++-mingw-w64-i686 wine wine32:i386)
 packages_x64=(g++-mingw-w64-x86-64 wine wine64)
 

@@ -1,12 +1,14 @@
 #!/bin/sh
-# Runs the slate's read-only cases as an ordinary user (see
-# tests/support/as_ordinary_user.sh), on a copy of the slate and its notes in a
-# folder without write permission.
-#   nonroot.sh TEST_EXE SLATE_EXE WORK_FOLDER
+# Runs the slate's read-only cases as an ordinary user, on a copy of the slate
+# and its notes in a folder without write permission.
+#   nonroot.sh TEST_EXE SLATE_EXE WORK_FOLDER AS_ORDINARY_USER...
+# (AS_ORDINARY_USER...: the command of tests/support/as_ordinary_user.sh with
+# its folder)
 set -u
 test_exe=$1
 slate_exe=$2
 work=$3
+shift 3
 folder="$work/readonly"
 
 if [ -d "$folder" ]; then
@@ -20,7 +22,7 @@ chmod 0555 "$folder"
 
 VESLINN_READONLY_FOLDER=$(printf 'Z:%s\\' "$(printf '%s' "$folder" | tr '/' '\\')")
 export VESLINN_READONLY_FOLDER
-sh "$(dirname "$0")/../support/as_ordinary_user.sh" "$work" --own "$folder" -- \
+"$@" --own "$folder" -- \
   "$WINELOADER" "$test_exe" --gtest_filter='SlateNonRoot.*:SlateAttributes.*'
 status=$?
 chmod u+w "$folder"

@@ -56,6 +56,20 @@ bool create_process(const wchar_t* application, const std::wstring& command,
     return true;
 }
 
+// The longest path the wide calls take (the \\?\ form), with its zero.
+const DWORD LONGEST_PATH_UNITS = 32768;
+
+// The full path of a process's executable, or empty.  Slates at paths beyond
+// MAX_PATH are started here too.
+std::wstring image_path(HANDLE process)
+{
+    std::vector<wchar_t> path(LONGEST_PATH_UNITS);
+    DWORD units = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &units))
+        return std::wstring();
+    return std::wstring(path.data(), units);
+}
+
 }  // namespace
 
 std::string narrow(const std::wstring& text, UINT code_page)
@@ -191,27 +205,31 @@ bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, s
     CloseHandle(loader.hProcess);
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout_ms) {
-        // The slate, not a message of its own under the same caption.
-        HWND window = FindWindowW(nullptr, L"Veslinn");
-        while (window && GetWindow(window, GW_OWNER))
-            window = FindWindowExW(nullptr, window, nullptr, L"Veslinn");
-        if (window && IsWindowVisible(window)) {
+        // Slates of other tests show the same caption at the same time: this
+        // test's slate is the one running this executable, and its window is
+        // the one without an owner (not a message box under the same caption).
+        for (HWND window = FindWindowExW(nullptr, nullptr, nullptr, L"Veslinn"); window;
+             window = FindWindowExW(nullptr, window, nullptr, L"Veslinn")) {
+            if (GetWindow(window, GW_OWNER) || !IsWindowVisible(window))
+                continue;
             DWORD id = 0;
             GetWindowThreadProcessId(window, &id);
             HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
                                          FALSE, id);
-            if (!process) {
-                *why = last_error_text("OpenProcess");
-                return false;
+            if (!process)
+                continue;
+            if (lstrcmpiW(image_path(process).c_str(), exe_path.c_str()) == 0) {
+                slate->process = process;
+                slate->id = id;
+                slate->window = window;
+                return true;
             }
-            slate->process = process;
-            slate->id = id;
-            slate->window = window;
-            return true;
+            CloseHandle(process);
         }
         Sleep(20);
     }
-    *why = "no visible window \"Veslinn\" after " + std::to_string(timeout_ms) + " ms";
+    *why = "no visible window \"Veslinn\" of " + narrow(exe_path) + " after " +
+           std::to_string(timeout_ms) + " ms";
     return false;
 }
 

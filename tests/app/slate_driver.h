@@ -1,6 +1,7 @@
 // Drives the real slate program from outside: copies the built executable into
-// a folder, starts it as its own process, finds its window by caption and
-// works it with window messages, the way a user's clicks and the window system
+// a folder, starts it as its own process, finds its window among the windows
+// of that process (slates of other tests run beside it) and works it with
+// window messages, the way a user's clicks and the window system
 // would.  Text crosses as wide text and is compared as bytes in the system
 // ANSI code page, the code page the slate keeps its notes in.
 #pragma once
@@ -54,7 +55,7 @@ bool wait_for_slate_window(slate_process* slate, std::string* why, unsigned time
 
 // Starts a slate whose path lies on Wine's drive Z: (the Unix root) through
 // Wine's own loader, for paths that CreateProcessW does not take, and adopts
-// the process that shows the "Veslinn" window.
+// the process of that executable once it shows its window "Veslinn".
 bool start_slate_from_unix(const std::wstring& exe_path, slate_process* slate, std::string* why,
                            unsigned timeout_ms = 20000);
 
