@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/save_calls.h"
+#include "app/notes/notes_path.h"
+#include "app/notes/notes_record.h"
+#include "app/notes/notes_save.h"
+#include "app/notes/save_calls.h"
 #include "runtime/strings/strings.h"
 #include "tests/support/test_support.h"
-
-HWND slate_handle;  // the load's box; a save is given its window
 
 namespace {
 
@@ -80,17 +80,18 @@ TEST(NotesSave, test_temporary_file_is_flushed_before_the_rename)
         std::wstring path = widen(folder.path());
         release_string(notes_path);
         notes_path = copy_wide_string(path.data(), static_cast<uint32_t>(path.size()));
-        notes = notes_record{true, 0, NOTES_CODE_PAGE, false, false, 0, 0, {}};
+        notes_path_state = {true, 0};
+        notes = notes_record{NOTES_CODE_PAGE, false, false, 0, 0, {}};
         DWORD unread = 0;
         notes.seen = read_file_state(widen(folder.file("veslinn.txt")).c_str(), nullptr, &unread);
         HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr,
                                       nullptr, nullptr, nullptr);
-        CreateWindowExW(0, L"EDIT", L"new notes\r\n", WS_CHILD | ES_MULTILINE, 0, 0, 100, 100,
-                        window, reinterpret_cast<HMENU>(ID_NOTES_BOX), nullptr, nullptr);
+        HWND box = CreateWindowExW(0, L"EDIT", L"new notes\r\n", WS_CHILD | ES_MULTILINE, 0, 0,
+                                   100, 100, window, nullptr, nullptr, nullptr);
         calls.clear();
         handles.clear();
         flush_error = c.flush_error;
-        EXPECT_EQ(keep_notes(window).error, c.flush_error);
+        EXPECT_EQ(keep_notes(box).error, c.flush_error);
         DestroyWindow(window);
         EXPECT_EQ(calls, c.calls);
         EXPECT_EQ(visible_bytes(file_bytes(folder.file("veslinn.txt"))), visible_bytes(c.after));

@@ -1,12 +1,17 @@
 // The slate's dialog callback: forms the notes path and loads the notes (or
 // the recovery copy of a slate that died or was closed) when the slate opens,
 // keeps the focus across deactivation, keeps the recovery copy while the box
-// changes and on the close command, carries out the two buttons, and keeps
-// the notes when the session ends.
-#include <windows.h>
+// changes and on the close command, carries out the two buttons, keeps the
+// notes when the session ends, and ends the copy's thread with the slate.
+#include "app/slate/slate_callback.h"
 
-#include "app/app.h"
-#include "app/recovery_copy.h"
+#include "app/notes/notes_load.h"
+#include "app/notes/notes_path.h"
+#include "app/notes/notes_save.h"
+#include "app/recovery/recovery_copy.h"
+#include "app/slate/notes_box.h"
+#include "app/slate/slate_main.h"
+#include "app/slate/slate_messages.h"
 #include "runtime/controls/controls.h"
 #include "runtime/dialogs/dialogs.h"
 #include "runtime/strings/strings.h"
@@ -28,11 +33,12 @@ bool message_up;
 
 void open_slate(HWND window)
 {
+    HWND box = control_handle(window, ID_NOTES_BOX);
     form_notes_path();
-    if (!notes.path_valid)
+    if (!notes_path_state.valid)
         PostMessageW(window, WM_NO_NOTES_FILE, 0, 0);
-    else if (!take_recovery_copy() && notes_file_exists())
-        load_notes();
+    else if (!restore_recovery_copy(window, box) && notes_file_exists())
+        load_notes(box);
 }
 
 // "Borrar": the box is emptied so that Ctrl+Z brings the text back, the
@@ -40,7 +46,7 @@ void open_slate(HWND window)
 void clear_slate(HWND window)
 {
     empty_notes_box(control_handle(window, ID_NOTES_BOX));
-    discard_recovery_copy(window);
+    discard_recovery_copy();
     remove_notes_file();
     focus_notes_box(window);
 }
@@ -52,14 +58,14 @@ void leave_slate(HWND window)
     if (message_up)
         return;
     settle_recovery_copy();
-    save_outcome outcome = keep_notes(window);
+    save_outcome outcome = keep_notes(control_handle(window, ID_NOTES_BOX));
     if (outcome.failed()) {
         message_up = true;
         show_save_failure(window, outcome.error);
         message_up = false;
         return;
     }
-    discard_recovery_copy(window);
+    discard_recovery_copy();
     end_dialog(window, 0);
 }
 
@@ -70,10 +76,10 @@ void leave_slate(HWND window)
 void end_session(HWND window)
 {
     settle_recovery_copy();
-    if (keep_notes(window).failed())
-        write_recovery_copy_now(window);
+    if (keep_notes(control_handle(window, ID_NOTES_BOX)).failed())
+        write_recovery_copy_now();
     else
-        discard_recovery_copy(window);
+        discard_recovery_copy();
 }
 
 }  // namespace
@@ -106,7 +112,7 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
 
     case WM_TIMER:
         if (wparam == RECOVERY_TIMER_ID)
-            write_recovery_copy_when_due(window);
+            write_recovery_copy_when_due();
         break;
 
     case WM_SYSCOMMAND:
@@ -114,14 +120,14 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
         // but what was typed is not thrown away: it stays in the recovery
         // copy, which the next start shows as after a crash.
         if ((wparam & SYSCOMMAND_MASK) == SC_CLOSE)
-            write_recovery_copy_now(window);
+            write_recovery_copy_now();
         break;
 
     case WM_COMMAND: {
         uint32_t id = LOWORD(wparam);
         uint32_t code = HIWORD(wparam);
         if (id == ID_NOTES_BOX && code == EN_CHANGE)
-            note_box_changed(window);
+            note_box_changed();
         if (code != NOTIFY_CLICKED && code != NOTIFY_ACCELERATOR)
             break;
         if (id == ID_CLEAR_BUTTON)
@@ -130,6 +136,12 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
             leave_slate(window);
         break;
     }
+
+    case WM_DESTROY:
+        // Nothing is written once the slate is gone: the copy's thread ends
+        // with it, its last job done.
+        stop_recovery_copy();
+        break;
 
     case WM_ENDSESSION:
         if (wparam != 0)

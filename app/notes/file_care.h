@@ -40,6 +40,7 @@ struct gathered_bytes {
     ~gathered_bytes() { release(); }
     void release();
     bool append(const char* bytes, uint32_t n);
+    void swap(gathered_bytes& other);  // hands the bytes over, and takes the other's
 };
 
 // 64-bit FNV-1a, continued from `hash` (FNV_START for a new one).
@@ -57,11 +58,19 @@ struct file_state {
     uint64_t hash;
 };
 bool same_file_state(const file_state& a, const file_state& b);
+// The state of a file that held *state's bytes and then these: what a write
+// leaves, known without reading the file again.
+void extend_file_state(file_state* state, const void* bytes, uint32_t length);
 
 // Reads the file at `path` whole (sharing it with readers only, so that no
 // writer changes it meanwhile).  With `bytes`, its bytes are kept there too.
 // A file that cannot be read is known = false; its error is in *error.
 file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* error);
+
+// Closes a file the save or the copy wrote, through save_calls.h like its
+// writes: 0, or the error of the close (which may report a write that
+// failed late).
+DWORD close_written_file(file_handle* file);
 
 // Writes all bytes; 0 or the system's error.  A disk that takes part of a
 // write reports the rest as full.

@@ -1,11 +1,12 @@
 // What the slate tells the user, in its own language: a save that failed,
 // and a slate that can keep no notes file at all.  Each message names the
 // file and the system's reason, in a box owned by the slate.
-#include <windows.h>
+#include "app/slate/slate_messages.h"
 
 #include <string.h>
 
-#include "app/app.h"
+#include "app/notes/notes_path.h"
+#include "app/slate/slate_main.h"
 #include "runtime/strings/strings.h"
 
 namespace {
@@ -77,5 +78,5 @@ void show_save_failure(HWND window, DWORD error)
 
 void show_no_notes_file(HWND window)
 {
-    show_file_message(window, NO_NOTES_FILE_HEAD, notes.path_error, NO_NOTES_FILE_TAIL);
+    show_file_message(window, NO_NOTES_FILE_HEAD, notes_path_state.error, NO_NOTES_FILE_TAIL);
 }

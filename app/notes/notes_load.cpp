@@ -1,10 +1,12 @@
 // Loading: the notes file is read through the run-time's numbered files,
 // whose line rules shape the text, and shown in the box; beside it, what the
 // file was is kept for the saves to compare with.
-#include <windows.h>
+#include "app/notes/notes_load.h"
 
-#include "app/app.h"
-#include "runtime/controls/controls.h"
+#include "app/notes/box_text.h"
+#include "app/notes/notes_path.h"
+#include "app/notes/notes_record.h"
+#include "app/notes/owned_string.h"
 #include "runtime/files/files.h"
 #include "runtime/strings/strings.h"
 
@@ -34,21 +36,13 @@ file_state current_notes_state()
 
 }  // namespace
 
-void show_in_box(string_handle wide)
-{
-    push_owned(wide);
-    HWND box = control_handle(slate_handle, ID_NOTES_BOX);
-    set_control_text(box);
-    put_caret_at_end(box);  // the first key typed lands after the notes
-}
-
 // Reads the notes line by line (each line, the last one too, ends in CR LF in
 // the box), decides their encoding and shows them, then records the box's
 // text as it came back, so that leaving without an edit touches nothing, and
 // what the file was.  The file's bytes are read before the lines and after
 // them: when the two differ, another program wrote the file meanwhile, and
 // what the box shows is not known to be all of it.
-void load_notes()
+void load_notes(HWND box)
 {
     activation frame;
     file_state before = current_notes_state();
@@ -97,17 +91,13 @@ void load_notes()
     if (!shown.exact)
         whole = false;  // bytes shown as substitutes would be lost by a replace
     uint32_t shown_units = wide_units(shown.text);
-    show_in_box(shown.text);
+    show_in_box(box, shown.text);
 
-    get_control_text(control_handle(slate_handle, ID_NOTES_BOX));
-    owned_string in_box(pop_string());
-    uint32_t box_units = wide_units(in_box.value);
-    if (box_units != shown_units)
-        whole = false;  // the box stops at a NUL unit, or took less
+    box_text in_box;
+    if (!read_box_text(box, &in_box) || in_box.count != shown_units)
+        whole = false;  // the box stops at a NUL unit, took less, or cannot be read back
     notes.form = shown.form;
     notes.partly_shown = !whole;
-    notes.unchanged_known = true;
-    notes.loaded_units = box_units;
-    notes.loaded_hash = hash_units(wide_text(in_box.value), box_units);
+    mark_unchanged(&notes, in_box.units, in_box.count);
     notes.seen = after;
 }

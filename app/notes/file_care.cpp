@@ -1,11 +1,13 @@
 // Files written with care, read whole, or recycled.
-#include "app/file_care.h"
+#include "app/notes/file_care.h"
 
 #include <shellapi.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/save_calls.h"
+#include <utility>
+
+#include "app/notes/save_calls.h"
 
 namespace {
 
@@ -33,6 +35,13 @@ void gathered_bytes::release()
     free(data);
     data = nullptr;
     size = capacity = 0;
+}
+
+void gathered_bytes::swap(gathered_bytes& other)
+{
+    std::swap(data, other.data);
+    std::swap(size, other.size);
+    std::swap(capacity, other.capacity);
 }
 
 bool gathered_bytes::append(const char* bytes, uint32_t n)
@@ -76,6 +85,12 @@ bool same_file_state(const file_state& a, const file_state& b)
     return a.known && b.known && a.length == b.length && a.hash == b.hash;
 }
 
+void extend_file_state(file_state* state, const void* bytes, uint32_t length)
+{
+    state->hash = hash_bytes(bytes, length, state->hash);
+    state->length += length;
+}
+
 file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* error)
 {
     file_state state = {false, false, 0, FNV_START};
@@ -102,11 +117,19 @@ file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* er
             *error = ERROR_NOT_ENOUGH_MEMORY;
             return state;
         }
-        state.hash = hash_bytes(chunk, got, state.hash);
-        state.length += got;
+        extend_file_state(&state, chunk, got);
     }
     state.known = true;
     return state;
+}
+
+DWORD close_written_file(file_handle* file)
+{
+    DWORD error = 0;
+    if (file->open() && !save_close(file->handle))
+        error = GetLastError();
+    file->handle = INVALID_HANDLE_VALUE;
+    return error;
 }
 
 DWORD write_all(HANDLE file, const void* bytes, uint32_t length)
@@ -132,8 +155,7 @@ DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar
         error = write_all(file->handle, runs[i].bytes, runs[i].length);
     if (!error && !save_flush(file->handle))
         error = GetLastError();
-    DWORD close_error = save_close(file->handle) ? 0 : GetLastError();
-    file->handle = INVALID_HANDLE_VALUE;
+    DWORD close_error = close_written_file(file);
     if (!error)
         error = close_error;
     if (!error)
