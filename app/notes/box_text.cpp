@@ -30,7 +30,8 @@ bool read_box_text(HWND box, box_text* text)
     // running out, as for the notes file's bytes.
     if (static_cast<uint64_t>(length) + 1 > GATHER_LIMIT / sizeof(wchar_t))
         return false;
-    wchar_t* units = static_cast<wchar_t*>(malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+    size_t bytes = (static_cast<size_t>(length) + 1) * sizeof(wchar_t);
+    wchar_t* units = static_cast<wchar_t*>(malloc(bytes));
     if (!units)
         return false;
     // The length may be more than the text (the system may count for a

@@ -16,7 +16,8 @@ enum numbered_kind : uint32_t {
 };
 const uint32_t NUMBERED_NAME_SPACE = 0x10000;  // what four hex digits tell apart
 
-string_handle numbered_file_path(numbered_kind kind, uint32_t number);  // owned wide, 0 without memory
+// The owned wide path of a numbered file; 0 without memory.
+string_handle numbered_file_path(numbered_kind kind, uint32_t number);
 
 // Calls `visit` for each file of the kind in the notes folder (folders and
 // other names are passed over), with its number and what the search found.

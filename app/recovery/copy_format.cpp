@@ -75,7 +75,8 @@ bool read_copy_file(const wchar_t* path, read_copy* copy)
             return false;
         memcpy(&piece, at, sizeof piece);
         at += sizeof piece;
-        if (static_cast<size_t>(end - at) < piece.bytes || hash_bytes(at, piece.bytes) != piece.hash)
+        if (static_cast<size_t>(end - at) < piece.bytes ||
+            hash_bytes(at, piece.bytes) != piece.hash)
             return false;
         if (piece.kind == COPY_PIECE_BOX_TEXT) {
             copy->text = at;

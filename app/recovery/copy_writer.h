@@ -29,9 +29,9 @@ struct copy_writer {
     // thread runs.
     const wchar_t* copy_path = nullptr;
     const wchar_t* temporary_path = nullptr;
-    HANDLE thread = nullptr;  // owned: the writing thread, started at the first job, ended by stop
+    HANDLE thread = nullptr;  // owned: the writing thread, from the first job to the stop
     HANDLE wake = nullptr;    // owned auto-reset event: a job or the stop is waiting
-    HANDLE idle = nullptr;    // owned manual-reset event: set while no job waits or is being written
+    HANDLE idle = nullptr;    // owned manual-reset event: no job waits or is being written
     CRITICAL_SECTION lock;    // owned: guards the fields below, between the two threads
     copy_job pending = {};    // owned here until the thread takes it
     bool has_pending = false;

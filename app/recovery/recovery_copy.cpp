@@ -14,17 +14,17 @@ namespace {
 // ticks, so at most once a second and, for small notes, within two seconds of
 // a change.
 const UINT COPY_PERIOD_MS = 1000;
-// After a copy of this many text bytes a second, the next waits longer: the
-// copy's writes stay near this rate whatever the notes' size.
+// The copy's writes stay near this many bytes a second whatever the notes'
+// size: after a copy of n bytes, the next is taken n / COPY_BYTES_PER_SECOND
+// seconds later, when that is longer than the timer's period.
 const uint32_t COPY_BYTES_PER_SECOND = 2 * 1024 * 1024;
 const uint64_t MS_PER_SECOND = 1000;
 
 // This slate's copy; everything here is the slate's thread's.
 struct recovery_state {
-    bool active = false;  // a number is held: the slate keeps a copy
-    HWND slate = nullptr;  // the slate, whose timer paces the copy
-    HWND box = nullptr;    // its notes box, whose text is copied
-    uint32_t number = 0;
+    bool active = false;           // a number is held: the slate keeps a copy
+    HWND slate = nullptr;          // the slate, whose timer paces the copy
+    HWND box = nullptr;            // its notes box, whose text is copied
     HANDLE claim = nullptr;        // owned: the mutex of the number, held until the process ends
     owned_string copy_path;        // owned wide path of the copy
     owned_string temporary_path;   // owned wide path the copy is written at first
@@ -46,7 +46,6 @@ bool hold_number(uint32_t number, HANDLE claim)
         CloseHandle(claim);
         return false;
     }
-    copy_state.number = number;
     copy_state.claim = claim;
     copy_state.writer.copy_path = wide_text(copy_state.copy_path.value);
     copy_state.writer.temporary_path = wide_text(copy_state.temporary_path.value);

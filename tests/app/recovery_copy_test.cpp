@@ -39,7 +39,8 @@ std::string copies_in(const std::string& folder)
     if (search == INVALID_HANDLE_VALUE)
         return all;
     do
-        all += std::string(found.cFileName) + ": " + visible_bytes(file_bytes(folder + found.cFileName)) + "\n";
+        all += std::string(found.cFileName) + ": " +
+               visible_bytes(file_bytes(folder + found.cFileName)) + "\n";
     while (FindNextFileA(search, &found));
     FindClose(search);
     return all;

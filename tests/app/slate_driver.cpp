@@ -60,10 +60,10 @@ bool create_process(const wchar_t* application, const std::wstring& command,
 std::wstring from_utf8(const std::string& bytes)
 {
     std::wstring wide(bytes.size(), L'\0');
-    if (!bytes.empty())
-        wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(),
-                                                            static_cast<int>(bytes.size()),
-                                                            &wide[0], static_cast<int>(wide.size()))));
+    int units = static_cast<int>(wide.size());
+    if (units > 0)
+        units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), units, &wide[0], units);
+    wide.resize(static_cast<size_t>(units));
     return wide;
 }
 

@@ -246,7 +246,8 @@ TEST(SlateRecovery, test_copies_of_one_number_in_two_folders_both_come_back)
     ASSERT_TRUE(MoveFileA(sites[1]->home.file(other).c_str(), sites[1]->home.file(name).c_str()));
     for (size_t i = 0; i < 2; ++i) {
         OPEN_SITE(*sites[i]);  // the first slate runs on, holding the number
-        EXPECT_TRUE(box_wide(sites[i]->run.slate) == texts[i]) << narrow(box_wide(sites[i]->run.slate));
+        std::wstring shown = box_wide(sites[i]->run.slate);
+        EXPECT_TRUE(shown == texts[i]) << narrow(shown);
     }
 }
 
