@@ -20,6 +20,11 @@ const uint16_t MODE_INPUT_LOCKED =
 static_assert(MODE_INPUT_LOCKED == 0x1A1, "INPUT, read, access-stated, lock code 1");
 const int32_t READ_RECORD_LENGTH = 128;
 
+// A notes file another program holds or writes while it is read is read
+// again this often, for this long in all.
+const DWORD BUSY_PAUSE_MS = 20;
+const DWORD BUSY_WAIT_MS = 1000;
+
 const char LINE_END[] = "\r\n";
 const wchar_t LINE_END_WIDE[] = L"\r\n";
 
@@ -36,68 +41,93 @@ file_state current_notes_state()
 
 }  // namespace
 
-// Reads the notes line by line (each line, the last one too, ends in CR LF in
-// the box), decides their encoding and shows them, then records the box's
-// text as it came back, so that leaving without an edit touches nothing, and
-// what the file was.  The file's bytes are read before the lines and after
-// them: when the two differ, another program wrote the file meanwhile, and
-// what the box shows is not known to be all of it.
-void load_notes(HWND box)
+namespace {
+
+// One reading of the notes file; see read_notes_as_shown.
+notes_reading read_notes_once()
 {
     activation frame;
+    notes_reading reading = {0, NOTES_CODE_PAGE, true, false, {}};
     file_state before = current_notes_state();
-    // The lines are gathered in one growing buffer, so loading is linear in
+    // The lines are gathered in one growing buffer, so reading is linear in
     // the size of the file.
     gathered_bytes text;
-    bool whole = true;
     bool memory_ran_out = false;
 
     push_notes_file_path();
     open_file(MODE_INPUT_LOCKED, READ_RECORD_LENGTH, 1, nullptr, READ_FILE_NUMBER);
     bool opened = error_number() == RUNTIME_ERROR_NONE;
     if (!opened)
-        whole = false;
+        reading.whole = false;
     // The first line is read without an end-of-file test: a file that could
     // not be opened shows one empty line.
     do {
         read_line(READ_FILE_NUMBER);
         owned_string line(pop_string());
-        if (opened && error_number() != RUNTIME_ERROR_NONE)
-            whole = false;
+        if (opened && error_number() != RUNTIME_ERROR_NONE) {
+            reading.whole = false;
+            reading.busy = true;
+        }
         if (!text.append(string_text(line.value), string_bytes(line.value)) ||
             !text.append(LINE_END, 2)) {
             memory_ran_out = true;
             break;
         }
-    } while (whole && !end_of_file(READ_FILE_NUMBER));
+    } while (reading.whole && !end_of_file(READ_FILE_NUMBER));
     close_file(READ_FILE_NUMBER, 0);
     clear_error();
-    file_state after = current_notes_state();
-    if (!same_file_state(before, after) || !after.known)
-        whole = false;
+    reading.state = current_notes_state();
+    reading.busy = reading.busy || !opened || !same_file_state(before, reading.state);
+    if (reading.busy || !reading.state.known)
+        reading.whole = false;
 
     notes_text shown = {0, NOTES_CODE_PAGE, false, false};
     if (!memory_ran_out) {
         thread_record* thread = current_thread_record();
         shown = decode_notes(text.data, text.size, thread ? thread->code_page : CP_ACP);
     }
-    // The gathered bytes go before the box takes its own copy.
     text.release();
     if (!shown.ok) {
-        // What could not be shown is not in the box: one empty line is.
-        whole = false;
+        // What could not be decoded is not in the text: one empty line is.
+        reading.whole = false;
         shown.text = copy_wide_string(LINE_END_WIDE, 2);
     }
     if (!shown.exact)
-        whole = false;  // bytes shown as substitutes would be lost by a replace
-    uint32_t shown_units = wide_units(shown.text);
-    show_in_box(box, shown.text);
+        reading.whole = false;  // bytes shown as substitutes would be lost by a replace
+    reading.text = shown.text;
+    reading.form = shown.form;
+    return reading;
+}
+
+}  // namespace
+
+notes_reading read_notes_as_shown()
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        notes_reading reading = read_notes_once();
+        if (!reading.busy || GetTickCount() - start >= BUSY_WAIT_MS)
+            return reading;
+        release_string(reading.text);
+        pause_answering(BUSY_PAUSE_MS);
+    }
+}
+
+// Shows the notes, then records the box's text as it came back, so that
+// leaving without an edit touches nothing, and what the file was.
+void load_notes(HWND box)
+{
+    activation frame;
+    notes_reading reading = read_notes_as_shown();
+    uint32_t shown_units = wide_units(reading.text);
+    show_in_box(box, reading.text);
 
     box_text in_box;
     if (!read_box_text(box, &in_box) || in_box.count != shown_units)
-        whole = false;  // the box stops at a NUL unit, took less, or cannot be read back
-    notes.form = shown.form;
-    notes.partly_shown = !whole;
+        reading.whole = false;  // the box stops at a NUL unit, took less, or cannot be read back
+    notes.form = reading.form;
+    notes.partly_shown = !reading.whole;
     mark_unchanged(&notes, in_box.units, in_box.count);
-    notes.seen = after;
+    set_notes_base(in_box.units, in_box.count);
+    notes.seen = reading.state;
 }

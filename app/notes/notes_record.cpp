@@ -1,7 +1,17 @@
 // The notes record, and its stored form.
 #include "app/notes/notes_record.h"
 
-notes_record notes;
+// A slate that starts without a notes file has shown nothing: its base is
+// the empty text.
+notes_record notes = {NOTES_CODE_PAGE, false, false, 0, 0, {}, true};
+string_handle notes_base;
+
+void set_notes_base(const wchar_t* units, uint32_t count)
+{
+    release_string(notes_base);
+    notes_base = copy_wide_string(units, count);
+    notes.base_known = count == 0 || notes_base != 0;
+}
 
 void mark_unchanged(notes_record* record, const wchar_t* units, uint32_t count)
 {

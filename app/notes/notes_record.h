@@ -8,6 +8,7 @@
 
 #include "app/notes/file_care.h"
 #include "app/notes/notes_text.h"
+#include "runtime/strings/strings.h"
 
 struct notes_record {
     // The form the notes file was read in, and kept in on saving.
@@ -26,10 +27,24 @@ struct notes_record {
     uint64_t loaded_hash;
     // The notes file as the slate last saw it: when it was loaded, written,
     // or deleted by "Borrar".  A save replaces the file only while it is
-    // still this; a file changed or made since gets the text added after it.
+    // still this; a file changed or made since is merged with the box.
     file_state seen;
+    // notes_base holds what the slate showed of the notes file, so that the
+    // box and a file changed since can be merged line by line.  False when it
+    // is not known (a recovery copy that kept none): the box's text is then
+    // added after the file instead.
+    bool base_known;
 };
 extern notes_record notes;
+
+// The base of the merge: the box's text right after the load, or what the
+// last save wrote, or nothing when the slate started without a notes file
+// or after "Borrar".  Owned wide string (0 for an empty text), set only on
+// the slate's thread.
+extern string_handle notes_base;
+// Sets the base to a copy of the units; without the memory for it the base
+// is not known.
+void set_notes_base(const wchar_t* units, uint32_t count);
 
 // 64-bit hash of wide text, for telling an unchanged box.
 inline uint64_t hash_units(const wchar_t* units, uint32_t count)

@@ -16,9 +16,9 @@ const uint32_t SAVES_PER_PROCESS = 16;
 const uint32_t TEMPORARY_NAME_TRIES = 64;
 
 // A save waits this long for another slate's save to let go of the lock,
-// looking again this often.  A lock still held after that is taken for one
-// that nobody will let go of (a lock file that cannot be removed), and the
-// save goes on without it.
+// looking again this often and answering its messages meanwhile.  A lock
+// still held after that is held by another program: the save fails and says
+// so, rather than race another slate without it.
 const DWORD LOCK_WAIT_MS = 10000;
 const DWORD LOCK_PAUSE_MS = 20;
 
@@ -129,9 +129,11 @@ DWORD take_save_lock(file_handle* lock)
         bool held = error == ERROR_SHARING_VIOLATION ||
                     (error == ERROR_ACCESS_DENIED &&
                      GetFileAttributesW(wide_text(path.value)) != INVALID_FILE_ATTRIBUTES);
-        if (!held || GetTickCount() - start >= LOCK_WAIT_MS)
-            return 0;
-        Sleep(LOCK_PAUSE_MS);
+        if (!held)
+            return 0;  // a folder that takes no lock file at all
+        if (GetTickCount() - start >= LOCK_WAIT_MS)
+            return ERROR_LOCK_HELD;
+        pause_answering(LOCK_PAUSE_MS);
     }
 }
 
@@ -147,7 +149,8 @@ void remove_stray_temporaries()
         nullptr);
 }
 
-DWORD replace_notes(string_handle text, const wchar_t* notes_file, file_state* written)
+DWORD replace_notes(string_handle text, const wchar_t* notes_file, file_state* written,
+                    const file_state* expected)
 {
     file_handle file;
     owned_string temporary;
@@ -159,7 +162,7 @@ DWORD replace_notes(string_handle text, const wchar_t* notes_file, file_state* w
     uint32_t count = ends_with_line_end(string_text(text), length) ? 1 : 2;
     // The rename cannot replace a read-only file on Windows.
     attributes_cleared protection(notes_file);
-    error = write_then_rename(&file, wide_text(temporary.value), notes_file, runs, count);
+    error = write_then_rename(&file, wide_text(temporary.value), notes_file, runs, count, expected);
     if (error) {
         protection.restore();
         return error;
@@ -171,18 +174,25 @@ DWORD replace_notes(string_handle text, const wchar_t* notes_file, file_state* w
 }
 
 DWORD append_notes(string_handle text, const wchar_t* notes_file, const file_state& before,
-                   file_state* written)
+                   file_state* written, const file_state* expected)
 {
     attributes_cleared protection(notes_file);
     file_handle file;
-    file.handle = CreateFileW(notes_file, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle = open_when_free(notes_file, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
     if (!file.open()) {
         DWORD error = GetLastError();
         protection.restore();
         if (error == ERROR_FILE_NOT_FOUND)
-            return replace_notes(text, notes_file, written);
+            return expected ? ERROR_TARGET_CHANGED : replace_notes(text, notes_file, written);
         return error;
+    }
+    if (expected) {
+        DWORD unread = 0;
+        if (!same_file_state(read_open_file_state(file.handle, nullptr, &unread), *expected)) {
+            file.close();
+            protection.restore();
+            return ERROR_TARGET_CHANGED;
+        }
     }
 
     LARGE_INTEGER old_size = {};

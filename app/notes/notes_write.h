@@ -17,8 +17,10 @@
 // sharing and deleted when closed, which the system also closes (and so
 // deletes) when the process dies.  *lock stays closed when the folder takes
 // no lock file at all (then no other slate can take one there either).  0, or
-// the error that stopped it.
+// the error that stopped it: ERROR_LOCK_HELD when another program held the
+// lock all the while the save waited.
 DWORD take_save_lock(file_handle* lock);
+const DWORD ERROR_LOCK_HELD = APPLICATION_ERROR_BIT | 2;
 
 // Removes the new files of saves that died before their rename.  Only with
 // the lock held, so that no running save holds one of them.
@@ -27,12 +29,16 @@ void remove_stray_temporaries();
 // Writes the text (and a final line end unless it ends with one) to a new
 // file beside the notes file, flushes and closes it, and only then puts it in
 // place of the notes file in one rename.  Any failure keeps the old notes
-// file as it was.
-DWORD replace_notes(string_handle text, const wchar_t* notes_file, file_state* written);
+// file as it was.  With `expected`, only while the notes file is still that
+// (ERROR_TARGET_CHANGED otherwise, see rename_onto).
+DWORD replace_notes(string_handle text, const wchar_t* notes_file, file_state* written,
+                    const file_state* expected = nullptr);
 
 // Adds the text at the end of the notes file, after a line end when the file
 // does not end with one.  `before` is what the save read of the file.  Any
 // failure cuts the file back to its old length.  A notes file that is gone by
-// now is written anew.
+// now is written anew.  With `expected`, only while the notes file is still
+// that, checked with the file held against other writers: ERROR_TARGET_CHANGED
+// otherwise.
 DWORD append_notes(string_handle text, const wchar_t* notes_file, const file_state& before,
-                   file_state* written);
+                   file_state* written, const file_state* expected = nullptr);

@@ -6,10 +6,11 @@
 //   bytes         the piece itself
 //   ...           (further pieces, each behind its copy_piece)
 //
-// Today's copy has one piece, the box's text in UTF-8.  A reader passes over
-// pieces of kinds it does not know, so a later slate can add a piece (such as
-// the text the box showed when the notes were loaded) that this one still
-// reads past.
+// The pieces: the box's text in UTF-8, and, where the slate knew it, the base
+// of the merge (what the slate showed of the notes file) in UTF-8.  A reader
+// passes over pieces of kinds it does not know; a copy without the base
+// (written by a slate that kept none) restores a slate that adds its text
+// after a notes file changed since, rather than merge with it.
 //
 // Writing uses plain system calls and malloc'd buffers (it runs on the
 // copy's own thread); reading runs on the slate's thread when it opens.
@@ -40,14 +41,17 @@ static_assert(sizeof(copy_piece) == 16, "the piece record's fixed size");
 
 inline constexpr char COPY_MAGIC[8] = {'V', 'S', 'L', 'N', 'R', 'C', 'V', '2'};
 enum : uint32_t {
-    COPY_PIECE_BOX_TEXT = 1,  // the box's text, UTF-8, never empty
+    COPY_PIECE_BOX_TEXT = 1,   // the box's text, UTF-8, never empty
+    COPY_PIECE_BASE_TEXT = 2,  // the base of the merge, UTF-8, maybe empty
 };
 
-// Writes a copy of the box's text (wide units, not empty) and the record at
+struct copy_job;
+
+// Writes a copy of the job's text (not empty), its record and its base at
 // `target`, through `temporary` and one rename.  0, or the system's error;
-// *text_bytes gets the length of the text's piece.
-DWORD write_copy_file(const wchar_t* temporary, const wchar_t* target, const notes_record& record,
-                      const wchar_t* text, uint32_t units, uint32_t* text_bytes);
+// *written_bytes gets the length of the pieces, which paces the next copy.
+DWORD write_copy_file(const wchar_t* temporary, const wchar_t* target, const copy_job& job,
+                      uint32_t* written_bytes);
 
 // A copy read back whole and checked: the record it keeps and its text.
 struct read_copy {
@@ -55,9 +59,15 @@ struct read_copy {
     stored_record notes = {};
     const char* text = nullptr;  // UTF-8, inside `bytes`
     uint32_t text_bytes = 0;
+    bool has_base = false;
+    const char* base = nullptr;  // UTF-8, inside `bytes`
+    uint32_t base_bytes = 0;
 };
 // False for a file that is not a whole copy of this form.
 bool read_copy_file(const wchar_t* path, read_copy* copy);
-// The copy's text as an owned wide string; 0 when it cannot be had (memory
-// ran out, or the bytes are not UTF-8).
+// Hands a copy read over to another, with the bytes its pieces point into.
+void hand_over_copy(read_copy* from, read_copy* to);
+// The copy's text, or its base, as an owned wide string; 0 when it cannot be
+// had (memory ran out, or the bytes are not UTF-8) and for an empty base.
 string_handle wide_copy_text(const read_copy& copy);
+string_handle wide_copy_base(const read_copy& copy);

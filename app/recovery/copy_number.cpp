@@ -95,10 +95,7 @@ void consider_copy(uint32_t number, const WIN32_FIND_DATAW& found, void* context
     newest->written = found.ftLastWriteTime;
     newest->number = number;
     newest->claim = claim;
-    newest->copy->bytes.swap(copy.bytes);
-    newest->copy->notes = copy.notes;
-    newest->copy->text = copy.text;  // in the bytes just handed over
-    newest->copy->text_bytes = copy.text_bytes;
+    hand_over_copy(&copy, newest->copy);
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ uint32_t carry_out(const copy_writer& writer, const copy_job& job)
         return 0;
     }
     uint32_t bytes = 0;
-    if (write_copy_file(writer.temporary_path, writer.copy_path, job.record, job.text, job.units,
-                        &bytes) != 0)
+    if (write_copy_file(writer.temporary_path, writer.copy_path, job, &bytes) != 0)
         return 0;
     return bytes;
 }
@@ -98,8 +97,9 @@ void close_handle(HANDLE* handle)
 void release_job(copy_job* job)
 {
     free(job->text);
-    job->text = nullptr;
-    job->units = 0;
+    free(job->base);
+    job->text = job->base = nullptr;
+    job->units = job->base_units = 0;
 }
 
 copy_writer::copy_writer()

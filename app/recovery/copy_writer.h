@@ -21,6 +21,10 @@ struct copy_job {
     wchar_t* text;  // owned, malloc'd; null: nothing to keep, the copy goes
     uint32_t units;
     notes_record record;
+    // With record.base_known: the base of the merge (owned, malloc'd; null
+    // for an empty base).
+    wchar_t* base;
+    uint32_t base_units;
 };
 void release_job(copy_job* job);
 

@@ -1,6 +1,9 @@
 // The recovery copy, as the slate's thread keeps it.
 #include "app/recovery/recovery_copy.h"
 
+#include <stdlib.h>
+#include <string.h>
+
 #include "app/notes/box_text.h"
 #include "app/notes/numbered_files.h"
 #include "app/notes/owned_string.h"
@@ -66,17 +69,24 @@ bool show_copy(const read_copy& copy)
 {
     notes_record restored = notes;
     string_handle text = wide_copy_text(copy);
+    string_handle base = wide_copy_base(copy);
     uint32_t units = wide_units(text);
-    if (!text || !restore_record(copy.notes, &restored)) {
+    if (!text || (copy.base_bytes > 0 && !base) || !restore_record(copy.notes, &restored)) {
         release_string(text);
+        release_string(base);
         return false;
     }
     show_in_box(copy_state.box, text);
     if (static_cast<uint32_t>(GetWindowTextLengthW(copy_state.box)) != units) {
         SetWindowTextW(copy_state.box, L"");
+        release_string(base);
         return false;
     }
     notes = restored;
+    // The base the gone slate merged from, if it kept one.
+    release_string(notes_base);
+    notes_base = base;
+    notes.base_known = copy.has_base;
     return true;
 }
 
@@ -88,9 +98,18 @@ bool take_job(copy_job* job)
     box_text text;
     if (!read_box_text(copy_state.box, &text))
         return false;
+    job->record = notes;
+    uint32_t base_units = wide_units(notes_base);
+    job->base = nullptr;
+    job->base_units = base_units;
+    if (notes.base_known && base_units > 0) {
+        job->base = static_cast<wchar_t*>(malloc(base_units * sizeof(wchar_t)));
+        if (!job->base)
+            return false;
+        memcpy(job->base, wide_text(notes_base), base_units * sizeof(wchar_t));
+    }
     job->units = text.count;
     job->text = text.take();
-    job->record = notes;
     return true;
 }
 

@@ -28,8 +28,23 @@ const WPARAM SYSCOMMAND_MASK = 0xFFF0;  // the system's own low four bits
 // the message comes once the slate is on the screen.
 const UINT WM_NO_NOTES_FILE = WM_APP + 1;
 
-// A message box is up: a second "Salir" meanwhile shows no second one.
+// A message box is up: a second "Salir" meanwhile shows no second one.  A
+// save is going on (it answers the messages sent to the slate while it waits
+// for the lock or a busy file): a "Salir", "Borrar" or end of the session
+// sent meanwhile waits for no second save.
 bool message_up;
+bool saving;
+
+// Keeps the box's text in the notes file, once at a time.
+save_outcome keep_box(HWND window)
+{
+    if (saving)
+        return {ERROR_BUSY};
+    saving = true;
+    save_outcome outcome = keep_notes(control_handle(window, ID_NOTES_BOX));
+    saving = false;
+    return outcome;
+}
 
 void open_slate(HWND window)
 {
@@ -45,9 +60,13 @@ void open_slate(HWND window)
 // notes file goes to the Recycle Bin, and the caret goes back to the box.
 void clear_slate(HWND window)
 {
+    if (saving)
+        return;
+    saving = true;
     empty_notes_box(control_handle(window, ID_NOTES_BOX));
     discard_recovery_copy();
     remove_notes_file();
+    saving = false;
     focus_notes_box(window);
 }
 
@@ -55,10 +74,10 @@ void clear_slate(HWND window)
 // again tries once more.
 void leave_slate(HWND window)
 {
-    if (message_up)
+    if (message_up || saving)
         return;
     settle_recovery_copy();
-    save_outcome outcome = keep_notes(control_handle(window, ID_NOTES_BOX));
+    save_outcome outcome = keep_box(window);
     if (outcome.failed()) {
         message_up = true;
         show_save_failure(window, outcome.error);
@@ -76,7 +95,7 @@ void leave_slate(HWND window)
 void end_session(HWND window)
 {
     settle_recovery_copy();
-    if (keep_notes(control_handle(window, ID_NOTES_BOX)).failed())
+    if (keep_box(window).failed())
         write_recovery_copy_now();
     else
         discard_recovery_copy();

@@ -81,7 +81,7 @@ TEST(NotesSave, test_temporary_file_is_flushed_before_the_rename)
         release_string(notes_path);
         notes_path = copy_wide_string(path.data(), static_cast<uint32_t>(path.size()));
         notes_path_state = {true, 0};
-        notes = notes_record{NOTES_CODE_PAGE, false, false, 0, 0, {}};
+        notes = notes_record{NOTES_CODE_PAGE, false, false, 0, 0, {}, true};
         DWORD unread = 0;
         notes.seen = read_file_state(widen(folder.file("veslinn.txt")).c_str(), nullptr, &unread);
         HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr,
