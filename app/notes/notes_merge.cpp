@@ -30,7 +30,7 @@ struct line_list {
 
 bool ends_line(const merge_text& text, uint32_t at)
 {
-    return at > 0 && text.units[at - 1] == L'\n' && at > 1 && text.units[at - 2] == L'\r';
+    return at > 0 && text.units[at - 1] == L'\n';
 }
 
 bool split_lines(merge_text text, line_list* lines)

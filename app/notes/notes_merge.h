@@ -2,7 +2,8 @@
 //
 // Three texts of the same notes: the base (what the slate showed), theirs
 // (the notes file as it is now, read with the load's line rules) and mine (the
-// box).  Lines are runs of units that end in CR LF; the last one may lack it.
+// box).  Lines are runs of units that end in LF (CR LF, or an LF alone, which
+// the load keeps inside its lines); the last one may lack it.
 // What only the box changed (lines added, deleted or edited) is applied to
 // the file's text; what only the file changed stays.  Where both changed the
 // same lines differently, or both added lines at the same place, both are

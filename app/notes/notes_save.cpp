@@ -97,27 +97,41 @@ DWORD write_merged(const notes_reading& theirs, string_handle merged, const wcha
     return error;
 }
 
-// The box and a notes file changed since the slate showed it, merged line by
-// line from the base and written by the replace path, in the file's own
-// form.  The file is read with the load's rules; when it changes again
-// before the rename, the merge starts again from it.  False when the file
-// cannot be read whole (or memory runs out): the caller adds after it
-// instead.  The box's text counts with the final line end the save gives it.
-bool merge_with_file(const box_text& text, const wchar_t* path, DWORD* error, file_state* written,
-                     string_handle* merged)
+// The box's text as a save writes it: with a final line end.  0 without the
+// memory for it.
+string_handle saved_text(const box_text& text)
 {
     bool ends_line = text.count >= LINE_END_UNITS &&
                      text.units[text.count - 2] == L'\r' && text.units[text.count - 1] == L'\n';
-    uint32_t mine_units = text.count + (ends_line ? 0 : LINE_END_UNITS);
-    owned_string mine(alloc_wide_string(mine_units));
+    uint32_t units = text.count + (ends_line ? 0 : LINE_END_UNITS);
+    string_handle saved = alloc_wide_string(units);
+    if (!saved)
+        return 0;
+    wchar_t* at = const_cast<wchar_t*>(wide_text(saved));
+    memcpy(at, text.units, text.count * sizeof(wchar_t));
+    if (!ends_line)
+        memcpy(at + text.count, LINE_END, LINE_END_UNITS * sizeof(wchar_t));
+    return saved;
+}
+
+// The box and a notes file changed since the slate showed it, merged line by
+// line from the base and written in the file's own form (see write_merged).
+// The file is read with the load's rules; when it changes again before the
+// write, the merge starts again from it.  False when the file cannot be read
+// whole (or memory runs out): the caller adds after it instead.
+bool merge_with_file(const box_text& text, const wchar_t* path, DWORD* error, file_state* written,
+                     string_handle* merged)
+{
+    owned_string mine(saved_text(text));
     if (!mine.value)
         return false;
-    wchar_t* units = const_cast<wchar_t*>(wide_text(mine.value));
-    memcpy(units, text.units, text.count * sizeof(wchar_t));
-    if (!ends_line)
-        memcpy(units + text.count, LINE_END, LINE_END_UNITS * sizeof(wchar_t));
     for (uint32_t attempt = 0; attempt < MERGE_TRIES; ++attempt) {
         notes_reading theirs = read_notes_as_shown();
+        if (theirs.state.known && theirs.state.length == 0) {
+            // An empty file holds no lines (the load shows it as one empty line).
+            release_string(theirs.text);
+            theirs.text = 0;
+        }
         owned_string theirs_text(theirs.text);
         if (!theirs.whole)
             return false;
@@ -184,7 +198,9 @@ save_outcome keep_notes(HWND box)
         notes.partly_shown = !plan.replace;
         if (plan.replace) {
             notes.form = bytes.form;
-            set_notes_base(text.units, text.count);
+            owned_string saved(saved_text(text));
+            set_notes_base(wide_text(saved.value), wide_units(saved.value));
+            notes.base_known = saved.value != 0;
         }
     }
     // The file as it is now is what the slate saw, and keeping this same box
