@@ -11,20 +11,13 @@
 #include <vector>
 
 #include "app/notes/notes_merge.h"
+#include "bench/clock.h"
 #include "runtime/core/core.h"
 
 namespace {
 
 const int LINES = 25000;  // 42 units a line: about 1 MB as text
 const int RUNS = 15;
-
-double now_ms()
-{
-    LARGE_INTEGER ticks, frequency;
-    QueryPerformanceCounter(&ticks);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(ticks.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void measure(const char* what, int file_every, int box_every)
 {

@@ -46,14 +46,23 @@ TEST(SlateMerge, test_changes_elsewhere_are_merged_never_repeated)
     }
 }
 
+// Two slates of one notes folder, beside NOTES.
+bool open_two_slates(slate_site* site, slate_guard* second, std::string* why)
+{
+    return write_file_bytes(site->notes(), NOTES) && open_site(site, why) &&
+           start_slate(site->exe(), site->elsewhere.path(), &second->slate, why);
+}
+#define OPEN_TWO_SLATES(site, second)                                 \
+    do {                                                              \
+        std::string why_;                                             \
+        ASSERT_TRUE(open_two_slates(&(site), &(second), &why_)) << why_; \
+    } while (0)
+
 TEST(SlateMerge, test_two_slates_editing_different_lines_keep_both_edits_once)
 {
     slate_site site;
-    ASSERT_TRUE(write_file_bytes(site.notes(), NOTES));
-    OPEN_SITE(site);
     slate_guard second;
-    std::string why;
-    ASSERT_TRUE(start_slate(site.exe(), site.elsewhere.path(), &second.slate, &why)) << why;
+    OPEN_TWO_SLATES(site, second);
     ASSERT_TRUE(type_text(site.run.slate, L"UNO\r\ndos\r\ntres\r\n"));
     ASSERT_TRUE(type_text(second.slate, L"uno\r\ndos\r\ntres\r\ncuatro"));
     // Both leave at once: the save lock takes them one after the other.
@@ -189,11 +198,8 @@ TEST(SlateMerge, test_a_lock_held_elsewhere_fails_the_save_and_loses_nothing)
     // then fails and says so, keeping the text; "Salir" once the lock is free
     // saves both texts, each once.
     slate_site site;
-    ASSERT_TRUE(write_file_bytes(site.notes(), NOTES));
-    OPEN_SITE(site);
     slate_guard second;
-    std::string why;
-    ASSERT_TRUE(start_slate(site.exe(), site.elsewhere.path(), &second.slate, &why)) << why;
+    OPEN_TWO_SLATES(site, second);
     slate_process* slates[] = {&site.run.slate, &second.slate};
     ASSERT_TRUE(type_text(*slates[0], L"uno\r\ndos\r\ntres\r\nuna"));
     ASSERT_TRUE(type_text(*slates[1], L"uno\r\ndos\r\ntres\r\notra"));
