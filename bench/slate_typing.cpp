@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock.h"
 #include "bench/window_search.h"
 
 namespace {
@@ -21,14 +22,6 @@ namespace {
 const DWORD TYPE_EVERY_MS = 25;
 const DWORD PROBE_EVERY_MS = 5;
 const UINT ANSWER_TIMEOUT_MS = 60000;
-
-double now_ms()
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The slate's thread answers the probes from here, while main types.
 struct probe_run {

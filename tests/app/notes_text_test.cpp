@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "app/notes_text.h"
+#include "app/notes/notes_text.h"
 
 namespace {
 

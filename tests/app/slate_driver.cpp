@@ -70,6 +70,17 @@ std::wstring image_path(HANDLE process)
     return std::wstring(path.data(), units);
 }
 
+// UTF-8 bytes as wide text.
+std::wstring from_utf8(const std::string& bytes)
+{
+    std::wstring wide(bytes.size(), L'\0');
+    int units = static_cast<int>(wide.size());
+    if (units > 0)
+        units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), units, &wide[0], units);
+    wide.resize(static_cast<size_t>(units));
+    return wide;
+}
+
 }  // namespace
 
 std::string narrow(const std::wstring& text, UINT code_page)
@@ -586,9 +597,13 @@ std::vector<recovery_copy> recovery_copies(const std::string& folder)
         while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
             copy.bytes.append(block, got);
         CloseHandle(file);
-        if (copy.bytes.size() >= 48)
-            copy.text.assign(reinterpret_cast<const wchar_t*>(copy.bytes.data() + 48),
-                             (copy.bytes.size() - 48) / 2);
+        // The header's 40 bytes, the text's piece record (kind, length,
+        // hash), then the text in UTF-8.
+        uint32_t length = 0;
+        if (copy.bytes.size() >= 56) {
+            memcpy(&length, copy.bytes.data() + 44, sizeof length);
+            copy.text = from_utf8(copy.bytes.substr(56, length));
+        }
         copies.push_back(copy);
     }
     return copies;
@@ -613,11 +628,6 @@ uint64_t fnv1a64(const std::string& bytes)
     for (unsigned char byte : bytes)
         hash = (hash ^ byte) * 1099511628211ull;
     return hash;
-}
-
-std::string utf16_bytes(const std::wstring& text)
-{
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
 std::string exe_only()

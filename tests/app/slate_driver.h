@@ -213,7 +213,7 @@ void expect_ended_with(slate_site* site, const std::string& notes);
 struct recovery_copy {
     std::string name;
     std::string bytes;  // the whole file
-    std::wstring text;  // the UTF-16 text after its 48-byte header
+    std::wstring text;  // the text of its one piece, after the header
 };
 std::vector<recovery_copy> recovery_copies(const std::string& folder);
 // Waits until one of the folder's recovery copies holds exactly this text.
@@ -226,8 +226,6 @@ size_t take_closed_copies(const std::string& folder, const std::wstring& text);
 std::vector<std::string> slate_leftovers(const std::string& folder);
 // 64-bit FNV-1a of bytes, the hash in a recovery copy.
 uint64_t fnv1a64(const std::string& bytes);
-// Wide text as its UTF-16LE bytes.
-std::string utf16_bytes(const std::wstring& text);
 
 // Names expected in a site's folder.
 std::string exe_only();

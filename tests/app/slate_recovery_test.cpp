@@ -31,23 +31,34 @@ std::string le(T value)
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-// The one copy in a folder, byte for byte: the 48-byte header (what the
-// slate knew of the notes, the text's length and hash), then the text as
-// UTF-16LE.
+// One piece of a copy: its record (kind, length, hash), then its bytes.
+std::string copy_piece(uint32_t kind, const std::string& bytes)
+{
+    return le<uint32_t>(kind) + le<uint32_t>(bytes.size()) + le<uint64_t>(fnv1a64(bytes)) + bytes;
+}
+
+// A copy's bytes: the 40-byte header (what the slate knew of the notes, two
+// pieces), the text as UTF-8 (kind 1), and the base of the merge (kind 2):
+// what the box showed of the notes, which in these cases are UTF-8 or ASCII
+// and shown up to a NUL byte, if any.
+std::string copy_bytes(uint32_t flags, uint32_t form, const std::string& notes,
+                       const std::string& utf8)
+{
+    const bool seen = notes != NO_FILE;  // without notes, their length and hash are 0
+    const std::string base = seen ? notes.substr(0, notes.find('\0')) : "";
+    return "VSLNRCV2" + le<uint32_t>(flags) + le<uint32_t>(form) +
+           le<uint64_t>(seen ? notes.size() : 0) + le<uint64_t>(seen ? fnv1a64(notes) : 0) +
+           le<uint32_t>(2) + le<uint32_t>(0) + copy_piece(1, utf8) + copy_piece(2, base);
+}
+
+// The one copy in a folder, byte for byte.
 void expect_copy_of(const std::string& folder, const std::wstring& text, const std::string& notes,
                     uint32_t flags, uint32_t form)
 {
     std::vector<recovery_copy> copies = recovery_copies(folder);
     ASSERT_EQ(copies.size(), 1u) << joined_names(folder_names(folder));
-    const bool seen = notes != NO_FILE;  // without notes, their length and hash mean nothing
-    std::string expected = "VSLNRCV1" + le<uint32_t>(flags) + le<uint32_t>(form) +
-                           le<uint64_t>(seen ? notes.size() : 0) + le<uint64_t>(seen ? fnv1a64(notes) : 0) +
-                           le<uint32_t>(text.size()) + le<uint32_t>(0) +
-                           le<uint64_t>(fnv1a64(utf16_bytes(text))) + utf16_bytes(text);
-    std::string got = copies[0].bytes;
-    if (!seen && got.size() >= 32)
-        got.replace(16, 16, 16, '\0');
-    EXPECT_EQ(visible_bytes(got), visible_bytes(expected));
+    EXPECT_EQ(visible_bytes(copies[0].bytes),
+              visible_bytes(copy_bytes(flags, form, notes, narrow(text, CP_UTF8))));
 }
 
 void kill_slates(const site_list& sites)
@@ -224,6 +235,42 @@ TEST(SlateRecovery, test_several_dead_copies_come_back_newest_first)
         close_slate(&site.run.slate);
     }
     EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
+}
+
+TEST(SlateRecovery, test_copies_of_one_number_in_two_folders_both_come_back)
+{
+    // Numbers are the folder's own: a slate running in one folder with a
+    // number does not hide the dead copy of that number in another.
+    site_list sites = make_sites(2);
+    OPEN_SITES_WITH(sites, std::vector<std::string>(2, "old\r\n"));
+    const std::wstring texts[] = {L"first folder", L"second folder"};
+    for (size_t i = 0; i < 2; ++i)
+        type_and_wait_for_copy(sites[i].get(), texts[i]);
+    kill_slates(sites);
+    std::string name = recovery_copies(sites[0]->home.path()).at(0).name;
+    std::string other = recovery_copies(sites[1]->home.path()).at(0).name;
+    ASSERT_TRUE(MoveFileA(sites[1]->home.file(other).c_str(), sites[1]->home.file(name).c_str()));
+    for (size_t i = 0; i < 2; ++i) {
+        OPEN_SITE(*sites[i]);  // the first slate runs on, holding the number
+        std::wstring shown = box_wide(sites[i]->run.slate);
+        EXPECT_TRUE(shown == texts[i]) << narrow(shown);
+    }
+}
+
+TEST(SlateRecovery, test_a_copy_that_cannot_be_shown_stays_for_a_later_start)
+{
+    // A whole copy whose text is no UTF-8: the slate cannot show it, lets
+    // its number go, shows the notes, and keeps its own copy under another
+    // number.
+    slate_site site;
+    ASSERT_TRUE(write_file_bytes(site.notes(), "old\r\n"));
+    const std::string dead = copy_bytes(0, 0, NO_FILE, "no UTF-8 \xFF\xFE");
+    ASSERT_TRUE(write_file_bytes(site.home.file("veslinn0001.rcv"), dead));
+    OPEN_SITE(site);
+    EXPECT_EQ(box_wide(site.run.slate), L"old\r\n");
+    ASSERT_TRUE(type_text(site.run.slate, L"typed"));
+    ASSERT_TRUE(wait_for_copy(site.home.path(), L"typed"));
+    EXPECT_EQ(visible_bytes(file_bytes(site.home.file("veslinn0001.rcv"))), visible_bytes(dead));
 }
 
 TEST(SlateNonRoot, test_typing_in_a_read_only_folder_shows_nothing)

@@ -2,7 +2,10 @@
 """Checks that the program's folders depend on each other in one direction.
 
 The folder graph comes from the #include "runtime/..." and #include "app/..."
-lines of runtime/ and app/: it must have no circle.  Each runtime folder X
+lines of runtime/ and app/: it must have no circle.  The application's
+folders follow their own order: app/notes uses no other application folder,
+app/recovery may use app/notes, app/slate may use both; no source lies in app/
+itself, and no file in app/ is longer than APP_FILE_LINES lines.  Each runtime folder X
 builds the library runtime_X, and its target_link_libraries must name exactly
 the runtime libraries of the folders X includes, so that the build shows the
 same one-way order as the sources.  Given the built libraries, it also
@@ -16,14 +19,21 @@ import re
 import subprocess
 import sys
 
-INCLUDE = re.compile(r'^\s*#\s*include\s*"((?:runtime/[^/"]+)|app)/[^"]*"', re.M)
+INCLUDE = re.compile(r'^\s*#\s*include\s*"((?:runtime|app)/[^/"]+)/[^"]*"', re.M)
+# Each application folder and the application folders it may include.
+APP_LAYERS = {
+    'app/notes': set(),
+    'app/recovery': {'app/notes'},
+    'app/slate': {'app/notes', 'app/recovery'},
+}
+APP_FILE_LINES = 300
 ADD_LIBRARY = re.compile(r'add_library\(\s*(runtime_\w+)')
 LINK = re.compile(r'target_link_libraries\(\s*(runtime_\w+)([^)]*)\)', re.S)
 
 
 def folder_of(path):
     parts = path.split('/')
-    return '/'.join(parts[:2]) if parts[0] == 'runtime' else parts[0]
+    return '/'.join(parts[:2]) if len(parts) > 2 else parts[0]
 
 
 def include_graph(root):
@@ -68,6 +78,25 @@ def find_circle(graph):
             if circle:
                 return circle
     return None
+
+
+def app_failures(root, graph):
+    failures = []
+    for directory, _, files in os.walk(os.path.join(root, 'app')):
+        for name in sorted(files):
+            path = os.path.relpath(os.path.join(directory, name), root).replace(os.sep, '/')
+            if name.endswith(('.h', '.cpp')) and folder_of(path) not in APP_LAYERS:
+                failures.append('%s lies outside the application folders %s' %
+                                (path, ', '.join(sorted(APP_LAYERS))))
+            with open(os.path.join(root, path), encoding='utf-8', errors='replace') as f:
+                lines = sum(1 for _ in f)
+            if lines > APP_FILE_LINES:
+                failures.append('%s has %d lines, more than %d' % (path, lines, APP_FILE_LINES))
+    for folder, allowed in sorted(APP_LAYERS.items()):
+        for target, path in sorted(graph.get(folder, {}).items()):
+            if target.startswith('app/') and target not in allowed:
+                failures.append('%s includes %s (%s), which it may not use' % (folder, target, path))
+    return failures
 
 
 def link_graph(root):
@@ -147,8 +176,10 @@ def main():
             failures.append('%s includes %s but %s does not link it' % (folder, missing, library))
         for extra in sorted(build['links'] - included):
             failures.append('%s links %s but includes nothing of it' % (library, extra))
-        if 'app' in graph.get(folder, {}):
-            failures.append('%s includes the application (%s)' % (folder, graph[folder]['app']))
+        for target, path in sorted(graph.get(folder, {}).items()):
+            if target.startswith('app'):
+                failures.append('%s includes the application (%s)' % (folder, path))
+    failures += app_failures(root, graph)
     if len(sys.argv) > 3:
         archives = dict(argument.split('=', 1) for argument in sys.argv[3:])
         links = {folder.replace('/', '_'): build['links'] for folder, build in layers.items()}

@@ -1,5 +1,5 @@
 // The notes file's encoding rule.
-#include "app/notes_text.h"
+#include "app/notes/notes_text.h"
 
 #include <string.h>
 
@@ -17,30 +17,6 @@ bool has_upper_half_byte(const char* bytes, uint32_t length)
             return true;
     }
     return false;
-}
-
-// Converts bytes to an owned wide string; `flags` as for MultiByteToWideChar.
-// Gives false with *out 0 when the bytes are refused (with
-// MB_ERR_INVALID_CHARS) or memory runs out.
-bool to_wide(uint32_t code_page, DWORD flags, const char* bytes, uint32_t length,
-             string_handle* out)
-{
-    *out = 0;
-    if (length == 0)
-        return true;
-    int units = MultiByteToWideChar(code_page, flags, bytes, static_cast<int>(length), nullptr, 0);
-    if (units <= 0)
-        return false;
-    string_handle wide = alloc_wide_string(static_cast<uint32_t>(units));
-    if (!wide)
-        return false;
-    if (MultiByteToWideChar(code_page, flags, bytes, static_cast<int>(length),
-                            const_cast<wchar_t*>(wide_text(wide)), units) != units) {
-        release_string(wide);
-        return false;
-    }
-    *out = wide;
-    return true;
 }
 
 // Converts wide text to an owned byte string behind `prefix`.  With
@@ -88,6 +64,30 @@ uint32_t actual_code_page(uint32_t code_page)
 
 }  // namespace
 
+// Converts bytes to an owned wide string; `flags` as for MultiByteToWideChar.
+// Gives false with *out 0 when the bytes are refused (with
+// MB_ERR_INVALID_CHARS) or memory runs out.
+bool widen_bytes(uint32_t code_page, DWORD flags, const char* bytes, uint32_t length,
+             string_handle* out)
+{
+    *out = 0;
+    if (length == 0)
+        return true;
+    int units = MultiByteToWideChar(code_page, flags, bytes, static_cast<int>(length), nullptr, 0);
+    if (units <= 0)
+        return false;
+    string_handle wide = alloc_wide_string(static_cast<uint32_t>(units));
+    if (!wide)
+        return false;
+    if (MultiByteToWideChar(code_page, flags, bytes, static_cast<int>(length),
+                            const_cast<wchar_t*>(wide_text(wide)), units) != units) {
+        release_string(wide);
+        return false;
+    }
+    *out = wide;
+    return true;
+}
+
 notes_form form_of_notes(const char* bytes, uint32_t length)
 {
     if (length >= UTF8_MARK_BYTES && memcmp(bytes, UTF8_MARK, UTF8_MARK_BYTES) == 0)
@@ -108,10 +108,10 @@ notes_text decode_notes(const char* bytes, uint32_t length, uint32_t code_page)
     DWORD flags = result.form == NOTES_CODE_PAGE ? MB_PRECOMPOSED : 0;
     // Strictly first; bytes refused then are shown with substitutes, and the
     // text is not exact.
-    result.ok = to_wide(from, flags | MB_ERR_INVALID_CHARS, bytes + skip, length - skip, &result.text);
+    result.ok = widen_bytes(from, flags | MB_ERR_INVALID_CHARS, bytes + skip, length - skip, &result.text);
     if (!result.ok) {
         result.exact = false;
-        result.ok = to_wide(from, flags, bytes + skip, length - skip, &result.text);
+        result.ok = widen_bytes(from, flags, bytes + skip, length - skip, &result.text);
     }
     return result;
 }

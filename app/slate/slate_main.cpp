@@ -1,13 +1,13 @@
 // Application start and the slate's layout.
-#include <windows.h>
+#include "app/slate/slate_main.h"
+
 #include <commctrl.h>
 
-#include "app/app.h"
+#include "app/slate/notes_box.h"
+#include "app/slate/slate_callback.h"
 #include "runtime/controls/controls.h"
 #include "runtime/dialogs/dialogs.h"
 #include "runtime/strings/strings.h"
-
-HWND slate_handle;
 
 namespace {
 
@@ -106,28 +106,28 @@ int32_t show_slate(HWND parent)
     // Pixel units: x and y are screen places and the size is the client
     // area's; the slate stays above other windows.
     push_wide_literal(SLATE_CAPTION);
-    slate_handle = create_dialog(KIND_PIXELS, parent, SLATE_X, SLATE_Y, SLATE_WIDTH, SLATE_HEIGHT,
-                                 SLATE_STYLE, WS_EX_TOPMOST);
-    fit_on_work_area(slate_handle);
+    HWND slate = create_dialog(KIND_PIXELS, parent, SLATE_X, SLATE_Y, SLATE_WIDTH, SLATE_HEIGHT,
+                               SLATE_STYLE, WS_EX_TOPMOST);
+    fit_on_work_area(slate);
 
     push_wide_literal(L"#201");
-    set_dialog_icon(slate_handle);
+    set_dialog_icon(slate);
 
     push_empty();
     push_empty();
-    add_control(ROW_EDIT, slate_handle, ID_NOTES_BOX, nullptr, 6, 6, 990, 650, NOTES_BOX_STYLE,
+    add_control(ROW_EDIT, slate, ID_NOTES_BOX, nullptr, 6, 6, 990, 650, NOTES_BOX_STYLE,
                 WS_EX_CLIENTEDGE, nullptr);
-    set_control_color(slate_handle, ID_NOTES_BOX, WHITE, make_color(0, 64, 0));  // on dark green
-    wrap_notes_box(control_handle(slate_handle, ID_NOTES_BOX));
+    set_control_color(slate, ID_NOTES_BOX, WHITE, make_color(0, 64, 0));  // on dark green
+    wrap_notes_box(control_handle(slate, ID_NOTES_BOX));
 
     push_empty();
     push_wide_literal(L"Borrar");
-    add_control(ROW_PUSH_BUTTON, slate_handle, ID_CLEAR_BUTTON, nullptr, 8, 660, 56, 24,
+    add_control(ROW_PUSH_BUTTON, slate, ID_CLEAR_BUTTON, nullptr, 8, 660, 56, 24,
                 ROW_DEFAULT_STYLE, 0, nullptr);
 
     push_empty();
     push_wide_literal(L"Salir");
-    add_control(ROW_PUSH_BUTTON, slate_handle, ID_LEAVE_BUTTON, nullptr, 206, 660, 56, 24,
+    add_control(ROW_PUSH_BUTTON, slate, ID_LEAVE_BUTTON, nullptr, 206, 660, 56, 24,
                 ROW_DEFAULT_STYLE, 0, nullptr);
 
     push_wide_literal(SLATE_FONT_FACE);
@@ -135,12 +135,12 @@ int32_t show_slate(HWND parent)
     push_wide_literal(SLATE_FONT_FACE);
     uint32_t notes_font = create_font(NOTES_FONT_POINTS, FONT_BOLD, 0, 0, 0);
 
-    set_control_font(slate_handle, ID_NOTES_BOX, notes_font);
-    set_control_font(slate_handle, ID_CLEAR_BUTTON, button_font);
-    set_control_font(slate_handle, ID_LEAVE_BUTTON, button_font);
+    set_control_font(slate, ID_NOTES_BOX, notes_font);
+    set_control_font(slate, ID_CLEAR_BUTTON, button_font);
+    set_control_font(slate, ID_LEAVE_BUTTON, button_font);
 
     int32_t result = 0;
-    show_dialog_modal(slate_handle, slate_callback, &result);
+    show_dialog_modal(slate, slate_callback, &result);
 
     // The controls gave their fonts back when the slate was destroyed.
     delete_font(button_font);

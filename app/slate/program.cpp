@@ -1,6 +1,7 @@
 // The executable's start: the C++ start-up code of the compiler's run-time
 // calls WinMain, which hands over to the run-time's process_entry at once.
-#include "app/app.h"
+#include "app/notes/notes_path.h"
+#include "app/slate/slate_main.h"
 #include "runtime/controls/controls.h"
 
 static int32_t application_entry(HINSTANCE, uint32_t, const wchar_t*, int32_t)

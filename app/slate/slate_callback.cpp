@@ -1,12 +1,17 @@
 // The slate's dialog callback: forms the notes path and loads the notes (or
 // the recovery copy of a slate that died or was closed) when the slate opens,
 // keeps the focus across deactivation, keeps the recovery copy while the box
-// changes and on the close command, carries out the two buttons, and keeps
-// the notes when the session ends.
-#include <windows.h>
+// changes and on the close command, carries out the two buttons, keeps the
+// notes when the session ends, and ends the copy's thread with the slate.
+#include "app/slate/slate_callback.h"
 
-#include "app/app.h"
-#include "app/recovery_copy.h"
+#include "app/notes/notes_load.h"
+#include "app/notes/notes_path.h"
+#include "app/notes/notes_save.h"
+#include "app/recovery/recovery_copy.h"
+#include "app/slate/notes_box.h"
+#include "app/slate/slate_main.h"
+#include "app/slate/slate_messages.h"
 #include "runtime/controls/controls.h"
 #include "runtime/dialogs/dialogs.h"
 #include "runtime/strings/strings.h"
@@ -23,25 +28,45 @@ const WPARAM SYSCOMMAND_MASK = 0xFFF0;  // the system's own low four bits
 // the message comes once the slate is on the screen.
 const UINT WM_NO_NOTES_FILE = WM_APP + 1;
 
-// A message box is up: a second "Salir" meanwhile shows no second one.
+// A message box is up: a second "Salir" meanwhile shows no second one.  A
+// save is going on (it answers the messages sent to the slate while it waits
+// for the lock or a busy file): a "Salir", "Borrar" or end of the session
+// sent meanwhile waits for no second save.
 bool message_up;
+bool saving;
+
+// Keeps the box's text in the notes file, once at a time.
+save_outcome keep_box(HWND window)
+{
+    if (saving)
+        return {ERROR_BUSY};
+    saving = true;
+    save_outcome outcome = keep_notes(control_handle(window, ID_NOTES_BOX));
+    saving = false;
+    return outcome;
+}
 
 void open_slate(HWND window)
 {
+    HWND box = control_handle(window, ID_NOTES_BOX);
     form_notes_path();
-    if (!notes.path_valid)
+    if (!notes_path_state.valid)
         PostMessageW(window, WM_NO_NOTES_FILE, 0, 0);
-    else if (!take_recovery_copy() && notes_file_exists())
-        load_notes();
+    else if (!restore_recovery_copy(window, box) && notes_file_exists())
+        load_notes(box);
 }
 
 // "Borrar": the box is emptied so that Ctrl+Z brings the text back, the
 // notes file goes to the Recycle Bin, and the caret goes back to the box.
 void clear_slate(HWND window)
 {
+    if (saving)
+        return;
+    saving = true;
     empty_notes_box(control_handle(window, ID_NOTES_BOX));
-    discard_recovery_copy(window);
+    discard_recovery_copy();
     remove_notes_file();
+    saving = false;
     focus_notes_box(window);
 }
 
@@ -49,17 +74,17 @@ void clear_slate(HWND window)
 // again tries once more.
 void leave_slate(HWND window)
 {
-    if (message_up)
+    if (message_up || saving)
         return;
     settle_recovery_copy();
-    save_outcome outcome = keep_notes(window);
+    save_outcome outcome = keep_box(window);
     if (outcome.failed()) {
         message_up = true;
         show_save_failure(window, outcome.error);
         message_up = false;
         return;
     }
-    discard_recovery_copy(window);
+    discard_recovery_copy();
     end_dialog(window, 0);
 }
 
@@ -70,10 +95,10 @@ void leave_slate(HWND window)
 void end_session(HWND window)
 {
     settle_recovery_copy();
-    if (keep_notes(window).failed())
-        write_recovery_copy_now(window);
+    if (keep_box(window).failed())
+        write_recovery_copy_now();
     else
-        discard_recovery_copy(window);
+        discard_recovery_copy();
 }
 
 }  // namespace
@@ -106,7 +131,7 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
 
     case WM_TIMER:
         if (wparam == RECOVERY_TIMER_ID)
-            write_recovery_copy_when_due(window);
+            write_recovery_copy_when_due();
         break;
 
     case WM_SYSCOMMAND:
@@ -114,14 +139,14 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
         // but what was typed is not thrown away: it stays in the recovery
         // copy, which the next start shows as after a crash.
         if ((wparam & SYSCOMMAND_MASK) == SC_CLOSE)
-            write_recovery_copy_now(window);
+            write_recovery_copy_now();
         break;
 
     case WM_COMMAND: {
         uint32_t id = LOWORD(wparam);
         uint32_t code = HIWORD(wparam);
         if (id == ID_NOTES_BOX && code == EN_CHANGE)
-            note_box_changed(window);
+            note_box_changed();
         if (code != NOTIFY_CLICKED && code != NOTIFY_ACCELERATOR)
             break;
         if (id == ID_CLEAR_BUTTON)
@@ -130,6 +155,12 @@ callback_result slate_callback(HWND window, uint32_t message, message_word wpara
             leave_slate(window);
         break;
     }
+
+    case WM_DESTROY:
+        // Nothing is written once the slate is gone: the copy's thread ends
+        // with it, its last job done.
+        stop_recovery_copy();
+        break;
 
     case WM_ENDSESSION:
         if (wparam != 0)

@@ -8,9 +8,9 @@
 // caret stays where it last was.  A multi-line box also asks for every key
 // (DLGC_WANTALLKEYS): Tab is left to the dialog manager, so that it moves
 // between the box and the buttons.
-#include <windows.h>
+#include "app/slate/notes_box.h"
 
-#include "app/app.h"
+#include "app/slate/slate_main.h"
 #include "runtime/controls/controls.h"
 
 namespace {
@@ -44,12 +44,6 @@ void wrap_notes_box(HWND box)
         return;
     box_procedure_before = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(notes_box_procedure)));
-}
-
-void put_caret_at_end(HWND box)
-{
-    int units = GetWindowTextLengthW(box);
-    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(units), static_cast<LPARAM>(units));
 }
 
 void empty_notes_box(HWND box)

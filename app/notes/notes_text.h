@@ -33,6 +33,12 @@ struct notes_text {
     bool exact;
 };
 
+// Converts bytes to an owned wide string; `flags` as for MultiByteToWideChar.
+// Gives false with *out 0 when the bytes are refused (with
+// MB_ERR_INVALID_CHARS) or memory runs out.
+bool widen_bytes(uint32_t code_page, DWORD flags, const char* bytes, uint32_t length,
+                 string_handle* out);
+
 // The form a notes file's bytes are read in, decided in one pass.
 notes_form form_of_notes(const char* bytes, uint32_t length);
 

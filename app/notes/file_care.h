@@ -40,6 +40,7 @@ struct gathered_bytes {
     ~gathered_bytes() { release(); }
     void release();
     bool append(const char* bytes, uint32_t n);
+    void swap(gathered_bytes& other);  // hands the bytes over, and takes the other's
 };
 
 // 64-bit FNV-1a, continued from `hash` (FNV_START for a new one).
@@ -57,11 +58,21 @@ struct file_state {
     uint64_t hash;
 };
 bool same_file_state(const file_state& a, const file_state& b);
+// The state of a file that held *state's bytes and then these: what a write
+// leaves, known without reading the file again.
+void extend_file_state(file_state* state, const void* bytes, uint32_t length);
 
 // Reads the file at `path` whole (sharing it with readers only, so that no
 // writer changes it meanwhile).  With `bytes`, its bytes are kept there too.
 // A file that cannot be read is known = false; its error is in *error.
 file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* error);
+// The same for a file already open for reading, from its start.
+file_state read_open_file_state(HANDLE file, gathered_bytes* bytes, DWORD* error);
+
+// Closes a file the save or the copy wrote, through save_calls.h like its
+// writes: 0, or the error of the close (which may report a write that
+// failed late).
+DWORD close_written_file(file_handle* file);
 
 // Writes all bytes; 0 or the system's error.  A disk that takes part of a
 // write reports the rest as full.
@@ -78,15 +89,34 @@ struct byte_run {
 // writes, is flushed to disk and closed; only then is it renamed onto the
 // target.  Any failure leaves the target as it was and removes the
 // temporary file.  The four calls on the temporary file go through
-// save_calls.h.
+// save_calls.h.  With `expected`, see rename_onto.
 DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar_t* target,
-                        const byte_run* runs, uint32_t count);
+                        const byte_run* runs, uint32_t count, const file_state* expected = nullptr);
 
 // Renames source onto target, replacing it.  While another process renames
-// its file onto the same target, the target is open for that rename and a
-// second rename is refused (access denied or a sharing violation): such a
-// refusal is tried again for a moment.
-DWORD rename_onto(const wchar_t* source, const wchar_t* target);
+// its file onto the same target, or holds it open for a moment, the rename is
+// refused (access denied or a sharing violation): such a refusal is tried
+// again for a moment.  With `expected`, the target must still be that file
+// right before each try: text another program added meanwhile would be lost
+// by the rename, so it answers ERROR_TARGET_CHANGED instead, and the caller
+// starts again from the file as it is now.
+DWORD rename_onto(const wchar_t* source, const wchar_t* target,
+                  const file_state* expected = nullptr);
+
+// Errors of this program's own (the application bit, 29, set): they never
+// reach FormatMessageW.
+const DWORD APPLICATION_ERROR_BIT = 1u << 29;
+const DWORD ERROR_TARGET_CHANGED = APPLICATION_ERROR_BIT | 1;  // see rename_onto
+
+// Waits this long, answering meanwhile the messages other threads and
+// programs send to the calling thread's windows and repainting them, so that
+// a slate that waits for a file never stops answering.  Input and posted
+// messages wait for the slate's own loop.
+void pause_answering(DWORD milliseconds);
+
+// CreateFileW (with FILE_ATTRIBUTE_NORMAL), tried again for up to a second
+// while another program holds the file (a sharing violation).
+HANDLE open_when_free(const wchar_t* path, DWORD access, DWORD share, DWORD disposition);
 
 // Moves a file to the Recycle Bin, where the user can bring it back: true
 // when the file is gone from its folder.  False when it could not be recycled

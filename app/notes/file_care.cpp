@@ -1,11 +1,13 @@
 // Files written with care, read whole, or recycled.
-#include "app/file_care.h"
+#include "app/notes/file_care.h"
 
 #include <shellapi.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/save_calls.h"
+#include <utility>
+
+#include "app/notes/save_calls.h"
 
 namespace {
 
@@ -17,7 +19,43 @@ const DWORD RENAME_PAUSE_MS = 20;
 
 const uint64_t FNV_PRIME = 1099511628211ull;
 
+// A file another program holds for a moment is tried again this often, for
+// this long in all.
+const DWORD BUSY_PAUSE_MS = 20;
+const DWORD BUSY_WAIT_MS = 1000;
+
 }  // namespace
+
+void pause_answering(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        // PeekMessageW answers the messages other threads and programs send
+        // to this thread's windows; the paint messages repaint them.  Input
+        // and posted messages wait in the queue for the slate's own loop.
+        MSG message;
+        while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            DispatchMessageW(&message);
+        DWORD waited = GetTickCount() - start;
+        if (waited >= milliseconds)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - waited,
+                                  QS_SENDMESSAGE | QS_PAINT);
+    }
+}
+
+HANDLE open_when_free(const wchar_t* path, DWORD access, DWORD share, DWORD disposition)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HANDLE file = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+            GetTickCount() - start >= BUSY_WAIT_MS)
+            return file;
+        pause_answering(BUSY_PAUSE_MS);
+    }
+}
 
 DWORD file_handle::close()
 {
@@ -33,6 +71,13 @@ void gathered_bytes::release()
     free(data);
     data = nullptr;
     size = capacity = 0;
+}
+
+void gathered_bytes::swap(gathered_bytes& other)
+{
+    std::swap(data, other.data);
+    std::swap(size, other.size);
+    std::swap(capacity, other.capacity);
 }
 
 bool gathered_bytes::append(const char* bytes, uint32_t n)
@@ -76,23 +121,39 @@ bool same_file_state(const file_state& a, const file_state& b)
     return a.known && b.known && a.length == b.length && a.hash == b.hash;
 }
 
+void extend_file_state(file_state* state, const void* bytes, uint32_t length)
+{
+    state->hash = hash_bytes(bytes, length, state->hash);
+    state->length += length;
+}
+
 file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* error)
 {
     file_state state = {false, false, 0, FNV_START};
     *error = 0;
     file_handle file;
-    file.handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle = open_when_free(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (!file.open()) {
         *error = GetLastError();
         state.exists = *error != ERROR_FILE_NOT_FOUND && *error != ERROR_PATH_NOT_FOUND;
         return state;
     }
-    state.exists = true;
+    return read_open_file_state(file.handle, bytes, error);
+}
+
+file_state read_open_file_state(HANDLE file, gathered_bytes* bytes, DWORD* error)
+{
+    file_state state = {true, false, 0, FNV_START};
+    *error = 0;
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        *error = GetLastError();
+        return state;
+    }
     char chunk[READ_CHUNK];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.handle, chunk, READ_CHUNK, &got, nullptr)) {
+        if (!ReadFile(file, chunk, READ_CHUNK, &got, nullptr)) {
             *error = GetLastError();
             return state;
         }
@@ -102,11 +163,19 @@ file_state read_file_state(const wchar_t* path, gathered_bytes* bytes, DWORD* er
             *error = ERROR_NOT_ENOUGH_MEMORY;
             return state;
         }
-        state.hash = hash_bytes(chunk, got, state.hash);
-        state.length += got;
+        extend_file_state(&state, chunk, got);
     }
     state.known = true;
     return state;
+}
+
+DWORD close_written_file(file_handle* file)
+{
+    DWORD error = 0;
+    if (file->open() && !save_close(file->handle))
+        error = GetLastError();
+    file->handle = INVALID_HANDLE_VALUE;
+    return error;
 }
 
 DWORD write_all(HANDLE file, const void* bytes, uint32_t length)
@@ -125,30 +194,34 @@ DWORD write_all(HANDLE file, const void* bytes, uint32_t length)
 }
 
 DWORD write_then_rename(file_handle* file, const wchar_t* temporary, const wchar_t* target,
-                        const byte_run* runs, uint32_t count)
+                        const byte_run* runs, uint32_t count, const file_state* expected)
 {
     DWORD error = 0;
     for (uint32_t i = 0; i < count && !error; ++i)
         error = write_all(file->handle, runs[i].bytes, runs[i].length);
     if (!error && !save_flush(file->handle))
         error = GetLastError();
-    DWORD close_error = save_close(file->handle) ? 0 : GetLastError();
-    file->handle = INVALID_HANDLE_VALUE;
+    DWORD close_error = close_written_file(file);
     if (!error)
         error = close_error;
     if (!error)
-        error = rename_onto(temporary, target);
+        error = rename_onto(temporary, target, expected);
     if (error)
         DeleteFileW(temporary);
     return error;
 }
 
-DWORD rename_onto(const wchar_t* source, const wchar_t* target)
+DWORD rename_onto(const wchar_t* source, const wchar_t* target, const file_state* expected)
 {
     DWORD error = 0;
     for (uint32_t attempt = 0; attempt < RENAME_TRIES; ++attempt) {
         if (attempt > 0)
-            Sleep(RENAME_PAUSE_MS);
+            pause_answering(RENAME_PAUSE_MS);
+        if (expected) {
+            DWORD unread = 0;
+            if (!same_file_state(read_file_state(target, nullptr, &unread), *expected))
+                return ERROR_TARGET_CHANGED;
+        }
         if (save_move(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return 0;
         error = GetLastError();

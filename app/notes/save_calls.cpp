@@ -1,5 +1,5 @@
 // The save's system calls, passed on to the system unchanged.
-#include "app/save_calls.h"
+#include "app/notes/save_calls.h"
 
 BOOL save_write(HANDLE file, const void* bytes, DWORD length, DWORD* written)
 {
