@@ -496,6 +496,21 @@ void expect_ended_with(slate_site* site, const std::string& notes)
         << "nothing else may stay beside the slate";
 }
 
+void expect_closed_with_copy(slate_site* site, const std::string& notes, const std::wstring& text)
+{
+    EXPECT_EQ(wait_exit(&site->run.slate), 0) << "exit code";
+    EXPECT_EQ(visible_bytes(notes_bytes(site->notes())), visible_bytes(notes)) << "notes file";
+    std::vector<recovery_copy> copies = recovery_copies(site->home.path());
+    ASSERT_EQ(copies.size(), 1u) << joined_names(folder_names(site->home.path()));
+    EXPECT_TRUE(copies[0].text == text) << "the copy keeps the box's text";
+    std::vector<std::string> names = {"veslinn.exe", copies[0].name};
+    if (notes != NO_FILE)
+        names.push_back("veslinn.txt");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(joined_names(folder_names(site->home.path())), joined_names(names))
+        << "nothing else stays beside the slate";
+}
+
 std::string notes_bytes(const std::string& path)
 {
     return notes_bytes(widen(path));

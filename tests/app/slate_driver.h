@@ -206,6 +206,11 @@ bool open_sites_with(const site_list& sites, const std::vector<std::string>& not
 // none), and nothing left in the folder but the slate and its notes.
 void expect_ended_with(slate_site* site, const std::string& notes);
 
+// Once a slate closed by the close command has ended: exit code 0, the notes
+// file's bytes, and beside them only the recovery copy that keeps the box's
+// text for the next start.
+void expect_closed_with_copy(slate_site* site, const std::string& notes, const std::wstring& text);
+
 // The slate's files beside the notes other than the notes file: recovery
 // copies "veslinnXXXX.rcv" and their ".tmp", saves' ".new", the lock ".lck".
 struct recovery_copy {

@@ -486,11 +486,11 @@ TEST(SlateIgnored, test_close_command_saves_nothing)
     site_list sites = make_sites(befores.size());
     OPEN_SITES_WITH(sites, befores);
     for (const std::unique_ptr<slate_site>& site : sites) {
-        ASSERT_TRUE(set_box_text(site->run.slate, "edits that are dropped"));
+        ASSERT_TRUE(set_box_text(site->run.slate, "edits kept only in the copy"));
         post_close_command(site->run.slate);
     }
     for (size_t i = 0; i < sites.size(); ++i)
-        expect_ended_with(sites[i].get(), befores[i]);
+        expect_closed_with_copy(sites[i].get(), befores[i], L"edits kept only in the copy");
 }
 
 struct ignored_case {
