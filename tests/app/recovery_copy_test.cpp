@@ -98,20 +98,37 @@ std::set<DWORD> process_threads()
     return threads;
 }
 
+// The slate shown by a thread of this process (other programs may show
+// windows of that caption too).
+BOOL CALLBACK find_slate(HWND window, LPARAM found)
+{
+    if (!IsWindowVisible(window) || !GetDlgItem(window, ID_NOTES_BOX))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// What the typist works with: the thread that runs the slate, and the
+// folder its copies go to.
+struct typist_run {
+    DWORD slate_thread;
+    std::string folder;
+};
+
 // Beside the slate on its own thread: types into it, waits until the copy's
 // thread has written a copy (1 when it did), and closes the slate with the
 // close command, which writes the copy once more.
-DWORD WINAPI type_then_close(void* folder)
+DWORD WINAPI type_then_close(void* data)
 {
-    const std::string& copies = *static_cast<const std::string*>(folder);
+    const typist_run* run = static_cast<const typist_run*>(data);
     HWND slate = nullptr;
-    for (int tries = 0; !slate && tries < 1000; ++tries, Sleep(10))
-        slate = FindWindowW(nullptr, SLATE_CAPTION);
+    for (int tries = 0; !slate && tries < 6000; ++tries, Sleep(10))
+        EnumThreadWindows(run->slate_thread, find_slate, reinterpret_cast<LPARAM>(&slate));
     HWND box = GetDlgItem(slate, ID_NOTES_BOX);
     SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"typed"));
     bool written = false;
-    for (int tries = 0; !written && tries < 1000; ++tries, Sleep(10))
-        written = !copies_in(copies).empty();
+    for (int tries = 0; !written && tries < 3000; ++tries, Sleep(10))
+        written = !copies_in(run->folder).empty();
     PostMessageW(slate, WM_SYSCOMMAND, SC_CLOSE, 0);
     return written ? 1 : 0;
 }
@@ -120,9 +137,11 @@ TEST(RecoveryCopy, test_no_thread_is_left_when_the_slate_is_gone)
 {
     // The slate keeps its notes beside this program; the close command
     // leaves only the copy there, removed at the end.
-    std::string folder = executable_folder();
+    const typist_run run = {GetCurrentThreadId(), executable_folder()};
+    const std::string& folder = run.folder;
     const std::set<DWORD> before = process_threads();
-    HANDLE typist = CreateThread(nullptr, 0, type_then_close, &folder, 0, nullptr);
+    HANDLE typist = CreateThread(nullptr, 0, type_then_close, const_cast<typist_run*>(&run), 0,
+                                 nullptr);
     show_slate(nullptr);
     WaitForSingleObject(typist, INFINITE);
     DWORD written = 0;

@@ -514,6 +514,21 @@ void expect_ended_with(slate_site* site, const std::string& notes)
         << "nothing else may stay beside the slate";
 }
 
+void expect_closed_with_copy(slate_site* site, const std::string& notes, const std::wstring& text)
+{
+    EXPECT_EQ(wait_exit(&site->run.slate), 0) << "exit code";
+    EXPECT_EQ(visible_bytes(notes_bytes(site->notes())), visible_bytes(notes)) << "notes file";
+    std::vector<recovery_copy> copies = recovery_copies(site->home.path());
+    ASSERT_EQ(copies.size(), 1u) << joined_names(folder_names(site->home.path()));
+    EXPECT_TRUE(copies[0].text == text) << "the copy keeps the box's text";
+    std::vector<std::string> names = {"veslinn.exe", copies[0].name};
+    if (notes != NO_FILE)
+        names.push_back("veslinn.txt");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(joined_names(folder_names(site->home.path())), joined_names(names))
+        << "nothing else stays beside the slate";
+}
+
 std::string notes_bytes(const std::string& path)
 {
     return notes_bytes(widen(path));
@@ -691,21 +706,8 @@ void expect_refused_saves(const std::vector<slate_process*>& slates,
         EXPECT_TRUE(box_text(*slates[i]) == refused_text()) << "the box still holds the text";
         post_close_command(*slates[i]);
     }
-    for (size_t i = 0; i < slates.size(); ++i) {
-        EXPECT_EQ(wait_exit(slates[i]), 0) << "the close command ends the slate";
-        const std::string notes = narrow(notes_files[i]);
-        take_closed_copies(notes.substr(0, notes.find_last_of('\\') + 1), widen(refused_text()));
-    }
-}
-
-size_t take_closed_copies(const std::string& folder, const std::wstring& text)
-{
-    std::vector<recovery_copy> copies = recovery_copies(folder);
-    for (const recovery_copy& copy : copies) {
-        EXPECT_TRUE(copy.text == text) << copy.name << " holds " << narrow(copy.text);
-        DeleteFileA((folder + copy.name).c_str());
-    }
-    return copies.size();
+    for (slate_process* slate : slates)
+        EXPECT_EQ(wait_exit(slate), 0) << "the close command ends the slate";
 }
 
 HWND focus_of(const slate_process& slate)

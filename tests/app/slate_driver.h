@@ -95,8 +95,8 @@ void expect_no_notes_file_message(const slate_process& slate, const std::wstring
                                   DWORD error);
 // Sets refused_text() and leaves with "Salir", where the save must fail with
 // `error`: checks the message, OK, the slate still open with the text, and
-// the close command ending it without saving; the text it keeps for the next
-// start is checked and removed (see take_closed_copies).
+// the close command ending it without saving (the text stays in the
+// recovery copy for the next start: see expect_closed_with_copy).
 void expect_refused_save(slate_process* slate, const std::wstring& notes_file, DWORD error);
 // The same for several slates side by side, each with its notes file.
 void expect_refused_saves(const std::vector<slate_process*>& slates,
@@ -208,20 +208,21 @@ bool open_sites_with(const site_list& sites, const std::vector<std::string>& not
 // none), and nothing left in the folder but the slate and its notes.
 void expect_ended_with(slate_site* site, const std::string& notes);
 
+// Once a slate closed by the close command has ended: exit code 0, the notes
+// file's bytes, and beside them only the recovery copy that keeps the box's
+// text for the next start.
+void expect_closed_with_copy(slate_site* site, const std::string& notes, const std::wstring& text);
+
 // The slate's files beside the notes other than the notes file: recovery
 // copies "veslinnXXXX.rcv" and their ".tmp", saves' ".new", the lock ".lck".
 struct recovery_copy {
     std::string name;
     std::string bytes;  // the whole file
-    std::wstring text;  // the text of its one piece, after the header
+    std::wstring text;  // the text of its first piece (the box's), after the header
 };
 std::vector<recovery_copy> recovery_copies(const std::string& folder);
 // Waits until one of the folder's recovery copies holds exactly this text.
 bool wait_for_copy(const std::string& folder, const std::wstring& text, unsigned timeout_ms = 5000);
-// The close command keeps what the box held in a recovery copy: checks that
-// each copy in the folder holds exactly `text`, removes them and gives how
-// many there were.
-size_t take_closed_copies(const std::string& folder, const std::wstring& text);
 // Names of the slate's own files in a folder (.rcv, .tmp, .new, .lck), sorted.
 std::vector<std::string> slate_leftovers(const std::string& folder);
 // 64-bit FNV-1a of bytes, the hash in a recovery copy.

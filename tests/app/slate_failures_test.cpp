@@ -47,10 +47,10 @@ TEST(SlateFailedSave, test_notes_file_held_open_while_running)
     EXPECT_TRUE(still_running(cleared));
     post_close_command(cleared);
     expect_refused_save(&sites[0]->run.slate, widen(sites[0]->notes()), ERROR_SHARING_VIOLATION);
-    for (size_t i = 0; i < 2; ++i) {
-        held[i].release();
-        expect_ended_with(sites[i].get(), OLD_NOTES);
-    }
+    held[0].release();
+    held[1].release();
+    expect_closed_with_copy(sites[0].get(), OLD_NOTES, widen(refused_text()));
+    expect_ended_with(sites[1].get(), OLD_NOTES);
 }
 
 TEST(SlateFailedSave, test_notes_file_held_open_from_the_start)
@@ -113,9 +113,8 @@ TEST(SlateFailedSave, test_folder_named_like_the_notes_file)
     // the save adds to it, which fails at the opening: no file is made.
     EXPECT_EQ(visible_bytes(box_text(site.run.slate)), "\\x0D\\x0A");
     expect_refused_save(&site.run.slate, widen(site.notes()), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(notes_bytes(site.notes()), "<folder>");
+    expect_closed_with_copy(&site, "<folder>", widen(refused_text()));
     EXPECT_EQ(visible_bytes(notes_bytes(inner)), visible_bytes(OLD_NOTES));
-    EXPECT_EQ(joined_names(folder_names(site.home.path())), exe_and_notes());
 }
 
 TEST(SlateFailedSave, test_second_salir_while_the_message_is_up_shows_no_second)
