@@ -19,11 +19,6 @@ const DWORD RENAME_PAUSE_MS = 20;
 
 const uint64_t FNV_PRIME = 1099511628211ull;
 
-// A file another program holds for a moment is tried again this often, for
-// this long in all.
-const DWORD BUSY_PAUSE_MS = 20;
-const DWORD BUSY_WAIT_MS = 1000;
-
 }  // namespace
 
 void pause_answering(DWORD milliseconds)

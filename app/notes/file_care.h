@@ -114,6 +114,11 @@ const DWORD ERROR_TARGET_CHANGED = APPLICATION_ERROR_BIT | 1;  // see rename_ont
 // messages wait for the slate's own loop.
 void pause_answering(DWORD milliseconds);
 
+// A file another program holds or writes for a moment is tried again this
+// often, for this long in all.
+const DWORD BUSY_PAUSE_MS = 20;
+const DWORD BUSY_WAIT_MS = 1000;
+
 // CreateFileW (with FILE_ATTRIBUTE_NORMAL), tried again for up to a second
 // while another program holds the file (a sharing violation).
 HANDLE open_when_free(const wchar_t* path, DWORD access, DWORD share, DWORD disposition);

@@ -20,11 +20,6 @@ const uint16_t MODE_INPUT_LOCKED =
 static_assert(MODE_INPUT_LOCKED == 0x1A1, "INPUT, read, access-stated, lock code 1");
 const int32_t READ_RECORD_LENGTH = 128;
 
-// A notes file another program holds or writes while it is read is read
-// again this often, for this long in all.
-const DWORD BUSY_PAUSE_MS = 20;
-const DWORD BUSY_WAIT_MS = 1000;
-
 const char LINE_END[] = "\r\n";
 const wchar_t LINE_END_WIDE[] = L"\r\n";
 
